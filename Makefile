@@ -1,0 +1,47 @@
+# Two commands on a fresh Debian machine (as root):
+#   make        installs what the build needs, builds Tessoravin.dll, prints where it is
+#   make test   the same, then runs every test under Wine inside Xvfb
+BUILD_DIR ?= build
+TOOLCHAIN := cmake/mingw-w64-x86_64.cmake
+
+BUILD_PACKAGES := cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+                  binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev googletest python3
+TEST_PACKAGES  := wine64 wine xvfb xauth
+
+# Commands or files whose absence means a package is missing.
+BUILD_PROBES := cmake x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres /usr/src/googletest/CMakeLists.txt
+TEST_PROBES  := wineserver /usr/lib/wine/wine64 xvfb-run xauth
+
+probe_missing = $(strip $(foreach p,$(1),$(if $(or $(wildcard $(p)),$(shell command -v $(p) 2>/dev/null)),,$(p))))
+
+.PHONY: all build test deps test-deps bench clean
+
+all: build
+	@echo "Tessoravin.dll: $(abspath $(BUILD_DIR))/Tessoravin.dll"
+
+deps:
+	@if [ -n "$(call probe_missing,$(BUILD_PROBES))" ]; then \
+	  echo "Installing build packages"; \
+	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $(BUILD_PACKAGES); \
+	fi
+
+test-deps: deps
+	@if [ -n "$(call probe_missing,$(TEST_PROBES))" ]; then \
+	  echo "Installing test packages"; \
+	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $(TEST_PACKAGES); \
+	fi
+
+$(BUILD_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j$$(nproc)
+
+test: test-deps build
+	scripts/wine-ctest.sh $(BUILD_DIR)
+
+bench: test-deps build
+	scripts/wine-bench.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,22 @@
+# Cross-compiles the 64-bit plug-in on Debian with mingw-w64 (posix threading model).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Test programs are Windows executables: ctest runs them through Wine.
+find_program(WINE64_PROGRAM NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(NOT WINE64_PROGRAM)
+  find_program(WINE64_PROGRAM NAMES wine64 wine)
+endif()
+if(WINE64_PROGRAM)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64_PROGRAM})
+endif()

@@ -1,0 +1,33 @@
+#pragma once
+// Host folder aliases: "/home\viewers\mpv\mpv.exe" -> "<dopus folder>\viewers\mpv\mpv.exe".
+// "home" is built in; the others come, once per process, from the host's "folderaliases.oxc".
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+// Lowercased alias name -> folder text exactly as in the file.
+using AliasTable = std::unordered_map<std::wstring, std::wstring>;
+
+inline constexpr uint64_t kAliasFileMaxBytes = 1048576;
+inline constexpr int kAliasMaxPasses = 20;
+
+// Pure pieces (no process-wide state, no host calls).
+// Scans the alias file's text and adds every alias not yet in the table (first wins).
+void ParseAliasText(std::wstring_view text, AliasTable& table);
+// Expands a leading "/name" repeatedly; homeFolder stands for the built-in "home" (may be empty).
+std::wstring ExpandAliasPath(std::wstring_view path, const AliasTable& table,
+                             std::wstring_view homeFolder);
+// The alias file beside the host's configuration path: the last component is dropped.
+std::wstring AliasFilePathFor(std::wstring_view configPath);
+// Drops the last "\" or "/" and everything after it; keeps the text when it has none.
+std::wstring ParentFolderOf(std::wstring_view path);
+
+namespace AliasResolver {
+// Reads the alias file on the first call in the process; later calls return the count at once.
+uint32_t Load();
+void ParseXml(std::wstring_view text);
+std::wstring ExpandPath(std::wstring_view path);
+// The host executable's folder for the key "home", else empty.
+std::wstring HomeFolder(std::wstring_view key);
+}  // namespace AliasResolver

@@ -1,0 +1,98 @@
+#include "config/plugin_config.h"
+
+#include <windows.h>
+
+#include "aliases/alias_resolver.h"
+#include "common/config_lock.h"
+#include "common/text.h"
+#include "log/log.h"
+
+PluginConfig gPluginConfig;
+
+namespace {
+constexpr DWORD kEnvExpandChars = 32768;
+
+std::wstring ExpandEnvVars(std::wstring text) {
+    if (text.empty() || text.find(L'%') == std::wstring::npos) return text;
+    std::wstring buffer(kEnvExpandChars, L'\0');
+    const DWORD n = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), kEnvExpandChars - 1);
+    if (n == 0 || n > kEnvExpandChars - 1) return text;
+    return FromFixedBuffer(buffer.data(), buffer.size());
+}
+}  // namespace
+
+std::wstring ResolvePlayerPath(std::wstring_view exePath) {
+    return AliasResolver::ExpandPath(ExpandEnvVars(UnquotePath(exePath)));
+}
+
+void PluginConfig::RebuildIndexes() {
+    ConfigLockGuard lock;
+    extToGroup.clear();
+    groupToViewer.clear();
+    handleExts.clear();
+    AliasResolver::Load();
+
+    for (const MappingEntry& entry : mappings) {
+        const std::wstring key = ToLower(entry.group);
+        if (groupToViewer.find(key) == groupToViewer.end())
+            groupToViewer.emplace(key, ResolvePlayerPath(entry.exePath));
+        for (std::wstring& ext : SplitExtensions(entry.exts)) {
+            if (extToGroup.find(ext) != extToGroup.end()) continue;
+            handleExts += L'.';
+            handleExts += ext;
+            handleExts += L';';
+            extToGroup.emplace(std::move(ext), key);
+        }
+    }
+    if (!handleExts.empty() && handleExts.back() == L';') handleExts.pop_back();
+}
+
+std::wstring PluginConfig::FindViewerForFile(const wchar_t* filePath) const {
+    if (!filePath || !*filePath) return {};
+    const std::wstring_view path(filePath);
+    const size_t dot = path.rfind(L'.');
+    if (dot == path.npos) return {};
+    const std::wstring ext = ToLower(path.substr(dot + 1));
+
+    ConfigLockGuard lock;
+    const auto group = extToGroup.find(ext);
+    if (group == extToGroup.end()) {
+        LogPrintf(L"[PluginConfig::FindViewerForFile]   ext [%s] not in any group", ext.c_str());
+        return {};
+    }
+    const auto viewer = groupToViewer.find(group->second);
+    if (viewer == groupToViewer.end()) {
+        LogPrintf(L"[PluginConfig::FindViewerForFile]   group [%s] has no viewer mapping",
+                  group->second.c_str());
+        return {};
+    }
+    LogPrintf(L"[PluginConfig::FindViewerForFile]   ext [%s] -> group [%s] -> viewer [%s]", ext.c_str(),
+              group->second.c_str(), viewer->second.c_str());
+    return viewer->second;
+}
+
+std::wstring FindViewerForFileLocked(const wchar_t* filePath) {
+    return gPluginConfig.FindViewerForFile(filePath);
+}
+
+std::wstring CurrentPlayerParams() {
+    ConfigLockGuard lock;
+    return gPluginConfig.mpvParams;
+}
+
+std::wstring CurrentHandleExts() {
+    ConfigLockGuard lock;
+    return gPluginConfig.handleExts;
+}
+
+ConfigSnapshot CurrentConfigSnapshot() {
+    ConfigLockGuard lock;
+    return {gPluginConfig.mappings, gPluginConfig.mpvParams};
+}
+
+void ApplyConfig(std::vector<MappingEntry> mappings, std::wstring params) {
+    ConfigLockGuard lock;
+    gPluginConfig.mappings = std::move(mappings);
+    gPluginConfig.mpvParams = std::move(params);
+    gPluginConfig.RebuildIndexes();
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The plug-in's configuration: extension mappings and extra player parameters, plus the
+// lookup indexes derived from them. One process-wide instance, guarded by the config lock.
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct MappingEntry {
+    std::wstring group;    // e.g. "video"; groups compare without regard to case
+    std::wstring exts;     // e.g. "mkv;mp4", as typed
+    std::wstring exePath;  // as typed: may be quoted, hold %VARS% or start with a folder alias
+    bool operator==(const MappingEntry&) const = default;
+};
+
+inline constexpr wchar_t kDefaultPlayerPath[] = L"/home\\viewers\\mpv\\mpv.exe";
+inline constexpr wchar_t kDefaultPlayerParams[] = L"--force-window=yes --border=no";
+
+// Sizes of the host store's load buffers, in UTF-16 units (values longer than these less one
+// cannot be read back whole).
+inline constexpr size_t kMappingsBufferChars = 8192;
+inline constexpr size_t kParamsBufferChars = 1024;
+
+class PluginConfig {
+public:
+    std::vector<MappingEntry> mappings;
+    std::wstring mpvParams;
+    std::unordered_map<std::wstring, std::wstring> extToGroup;
+    std::unordered_map<std::wstring, std::wstring> groupToViewer;
+    std::wstring handleExts;
+
+    // Recomputes extToGroup, groupToViewer and handleExts from mappings.
+    void RebuildIndexes();
+    // The resolved player for the file's extension, or empty when the file is not handled.
+    std::wstring FindViewerForFile(const wchar_t* filePath) const;
+
+    // The process-wide configuration, re-read from the host store.
+    static void Load();
+    // Stores the process-wide mappings and parameters through the host; true on success.
+    static bool Save();
+};
+
+// The process-wide instance. Touch it only while holding a ConfigLockGuard, or through the
+// locked helpers below.
+extern PluginConfig gPluginConfig;
+
+// The user-visible name of the configuration (shown, never opened).
+extern std::wstring configPath;
+void LocateConfigPath();
+
+// Locked reads and writes of the process-wide instance.
+std::wstring FindViewerForFileLocked(const wchar_t* filePath);
+std::wstring CurrentPlayerParams();
+std::wstring CurrentHandleExts();
+struct ConfigSnapshot {
+    std::vector<MappingEntry> mappings;
+    std::wstring mpvParams;
+};
+ConfigSnapshot CurrentConfigSnapshot();
+// Installs new mappings and parameters and rebuilds the indexes in one locked step.
+void ApplyConfig(std::vector<MappingEntry> mappings, std::wstring params);
+// Locates the configuration path once and reloads the stored configuration.
+void LoadConfigAtEntry();
+
+// Pure pieces.
+std::vector<std::wstring> SplitExtensions(std::wstring_view text);
+void PopulateDefaults(std::vector<MappingEntry>& mappings, std::wstring& params);
+std::wstring SerializeMappings(const std::vector<MappingEntry>& mappings);
+std::vector<MappingEntry> ParseMappings(std::wstring_view text);
+// Unquotes, expands %VARS% and a leading folder alias; never fails, may return empty.
+std::wstring ResolvePlayerPath(std::wstring_view exePath);
+std::wstring UnquotePath(std::wstring_view text);
+// "Tessoravin.oxc" in the folder the host reports.
+std::wstring ConfigPathInFolder(std::wstring_view folder);

@@ -1,0 +1,30 @@
+#pragma once
+// The diagnostic log: "Tessoravin.log" in the user's temporary folder, UTF-16LE with a BOM,
+// one timestamped entry per call, opened and closed for every entry.
+#include <windows.h>
+
+#include <cstddef>
+
+// Sizes the log's behaviour depends on.
+inline constexpr size_t kLogFormatBufferChars = 2048;
+inline constexpr size_t kLogPrefixBufferChars = 64;
+inline constexpr size_t kLogPathChars = MAX_PATH;  // 260
+
+// Writes message unchanged after the timestamp; the message carries its own line end.
+void LogWrite(const wchar_t* message);
+
+// printf-style (Microsoft CRT conventions: %s wide, %hs narrow); adds CR LF when it fits.
+void LogPrintf(const wchar_t* format, ...);
+
+// The log file's full path (initialises the logger if needed).
+const wchar_t* LogFilePath();
+
+// Pure pieces, exposed for tests.
+// Formats "[YYYY-MM-DD hh:mm:ss.mmm] " (26 characters) into out; returns its length.
+size_t FormatLogPrefix(const SYSTEMTIME& time, wchar_t (&out)[kLogPrefixBufferChars]);
+// Appends CR LF (and a NUL) when the text is non-empty, does not end in LF and still fits
+// the format buffer; returns the new length.
+size_t AppendLogLineEnd(wchar_t (&buffer)[kLogFormatBufferChars], size_t length);
+// Builds the log path from GetTempPathW's result: falls back to "C:\" when the call failed,
+// when the folder does not fit, or when the file name would not fit after it.
+void BuildLogPath(const wchar_t* tempPath, DWORD tempPathResult, wchar_t (&out)[kLogPathChars]);

@@ -1,0 +1,102 @@
+// The functions Directory Opus calls. Each one is a firewall: nothing thrown inside may
+// reach the host, which would take the whole file manager down.
+#include <windows.h>
+
+#include "common/config_lock.h"
+#include "common/text.h"
+#include "config/plugin_config.h"
+#include "log/log.h"
+#include "plugin/entry_text.h"
+#include "plugin/host_api.h"
+#include "plugin/host_records.h"
+#include "plugin/instance.h"
+#include "resources/resource.h"
+
+namespace {
+
+template <class Result, class Body>
+Result Firewall(Result onError, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        LogWrite(L"[Tessoravin] unexpected failure inside an entry point\r\n");
+        return onError;
+    }
+}
+
+HICON LoadPluginIcon(int size) {
+    return static_cast<HICON>(LoadImageW(moduleInstance, MAKEINTRESOURCEW(IDI_TESSORAVIN), IMAGE_ICON, size,
+                                         size, LR_DEFAULTCOLOR));
+}
+
+std::wstring CurrentConfigPath() {
+    ConfigLockGuard lock;
+    return configPath;
+}
+
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) BOOL DVP_IdentifyW(ViewerPluginInfo* info) {
+    return Firewall<BOOL>(FALSE, [&]() -> BOOL {
+        LogWrite(L"[DVP_IdentifyW] DVP_IdentifyW ENTER\r\n");
+        if (!info) {
+            LogWrite(L"[DVP_IdentifyW] DVP_IdentifyW: lpVPInfo=NULL, return FALSE\r\n");
+            return FALSE;
+        }
+        LoadConfigAtEntry();
+        const std::wstring exts = CurrentHandleExts();
+        LogPrintf(L"[DVP_IdentifyW]   handleExts=[%s]", exts.c_str());
+
+        info->size = kPluginInfoSize;
+        info->flags = kPluginInfoFlags;
+        info->version = kPluginInfoVersion;
+        info->kind = kPluginInfoKind;
+        info->id = kTessoravinGuid;
+        CopyToHostBuffer(info->handleExts, info->handleExtsCapacity, exts);
+        CopyToHostBuffer(info->name, info->nameCapacity, kPluginName);
+        CopyToHostBuffer(info->description, info->descriptionCapacity, kPluginDescription);
+        CopyToHostBuffer(info->notice, info->noticeCapacity, kPluginNotice);
+        if (info->further && info->furtherCapacity) info->further[0] = L'\0';
+        info->smallIcon = LoadPluginIcon(16);
+        info->largeIcon = LoadPluginIcon(32);
+
+        LogWrite(L"[DVP_IdentifyW] DVP_IdentifyW return TRUE\r\n");
+        return TRUE;
+    });
+}
+
+__declspec(dllexport) BOOL DVP_IdentifyFileW(HWND, const wchar_t* path, ViewerFileInfo* info, HANDLE) {
+    return Firewall<BOOL>(FALSE, [&]() -> BOOL {
+        LogPrintf(L"[DVP_IdentifyFileW] DVP_IdentifyFileW ENTER, file=[%s]", path ? path : L"(null)");
+        if (!path || !info) {
+            LogWrite(L"[DVP_IdentifyFileW] DVP_IdentifyFileW: null arg, FALSE\r\n");
+            return FALSE;
+        }
+        LoadConfigAtEntry();
+        const std::wstring viewer = FindViewerForFileLocked(path);
+        if (viewer.empty()) {
+            LogWrite(L"[DVP_IdentifyFileW] DVP_IdentifyFileW: no viewer, FALSE\r\n");
+            return FALSE;
+        }
+        LogPrintf(L"[DVP_IdentifyFileW]   matched viewer=[%s]", viewer.c_str());
+        info->size = kFileInfoSize;
+        info->flags = kFileInfoFlags;
+        info->kind = kFileInfoKind;
+        info->bitsPerPixel = kFileInfoBits;
+        CopyToHostBuffer(info->typeDescription, info->typeDescriptionCapacity, FileTypeDescription(path));
+        LogWrite(L"[DVP_IdentifyFileW] DVP_IdentifyFileW return TRUE\r\n");
+        return TRUE;
+    });
+}
+
+__declspec(dllexport) BOOL DVP_About(HWND parent) {
+    return Firewall<BOOL>(FALSE, [&]() -> BOOL {
+        const std::wstring text = AboutText(CurrentConfigPath());
+        MessageBoxW(parent, text.c_str(), kAboutCaption, MB_ICONINFORMATION);
+        return FALSE;
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,3 @@
+#include "plugin/instance.h"
+
+HINSTANCE moduleInstance = nullptr;

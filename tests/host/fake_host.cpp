@@ -1,0 +1,150 @@
+#include "fake_host.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace fakehost {
+namespace {
+
+struct State {
+    std::mutex lock;
+    std::map<std::wstring, std::wstring> store;
+    int loadResult = 1;
+    int saveResult = 1;
+    std::vector<SeenCall> calls;
+    std::wstring configFolder;
+    int configPathResult = 1;
+    int configPathCalls = 0;
+};
+
+State& S() {
+    static State state;
+    return state;
+}
+
+std::wstring StoreKey(const wchar_t* plugin, const wchar_t* key) {
+    return std::wstring(plugin ? plugin : L"") + L"/" + (key ? key : L"");
+}
+
+}  // namespace
+
+void Reset() {
+    std::lock_guard guard(S().lock);
+    S().store.clear();
+    S().calls.clear();
+    S().loadResult = S().saveResult = S().configPathResult = 1;
+    S().configFolder.clear();
+    S().configPathCalls = 0;
+}
+
+void SetValue(const std::wstring& key, const std::wstring& value) {
+    std::lock_guard guard(S().lock);
+    S().store[StoreKey(L"Tessoravin", key.c_str())] = value;
+}
+
+void RemoveValue(const std::wstring& key) {
+    std::lock_guard guard(S().lock);
+    S().store.erase(StoreKey(L"Tessoravin", key.c_str()));
+}
+
+std::optional<std::wstring> Value(const std::wstring& key) {
+    std::lock_guard guard(S().lock);
+    auto it = S().store.find(StoreKey(L"Tessoravin", key.c_str()));
+    if (it == S().store.end()) return std::nullopt;
+    return it->second;
+}
+
+void SetLoadResult(int result) {
+    std::lock_guard guard(S().lock);
+    S().loadResult = result;
+}
+
+void SetSaveResult(int result) {
+    std::lock_guard guard(S().lock);
+    S().saveResult = result;
+}
+
+std::vector<SeenCall> Calls() {
+    std::lock_guard guard(S().lock);
+    return S().calls;
+}
+
+size_t CallCount() {
+    std::lock_guard guard(S().lock);
+    return S().calls.size();
+}
+
+void SetConfigFolder(const std::wstring& folder) {
+    std::lock_guard guard(S().lock);
+    S().configFolder = folder;
+}
+
+void SetConfigPathResult(int result) {
+    std::lock_guard guard(S().lock);
+    S().configPathResult = result;
+}
+
+int ConfigPathCalls() {
+    std::lock_guard guard(S().lock);
+    return S().configPathCalls;
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path);
+    return text.substr(0, text.find_last_of(L"\\/"));
+}
+
+}  // namespace fakehost
+
+using namespace fakehost;
+
+extern "C" int LoadOrSaveConfigW(int mode, RequestRecord* request) {
+    std::lock_guard guard(S().lock);
+    SeenCall call;
+    call.mode = mode;
+    if (!request) {
+        S().calls.push_back(call);
+        return 0;
+    }
+    call.requestSize = request->size;
+    call.pluginName = request->pluginName ? request->pluginName : L"";
+    call.zero = request->zero;
+    call.itemCount = request->itemCount;
+    for (uint32_t i = 0; i < request->itemCount && request->items; ++i) {
+        ItemRecord& item = request->items[i];
+        SeenItem seen;
+        seen.key = item.key ? item.key : L"";
+        seen.type = item.type;
+        seen.size = item.size;
+        auto* chars = static_cast<wchar_t*>(item.value);
+        const std::wstring storeKey = StoreKey(request->pluginName, item.key);
+        if (mode == 0 && chars) {
+            const size_t capacity = static_cast<size_t>(item.size / sizeof(wchar_t));
+            seen.bufferWasZeroed = std::all_of(chars, chars + capacity, [](wchar_t c) { return c == 0; });
+            auto it = S().store.find(storeKey);
+            if (it != S().store.end() && capacity > 0) {
+                const size_t n = std::min(it->second.size(), capacity - 1);
+                std::copy_n(it->second.data(), n, chars);
+                chars[n] = L'\0';
+            }
+        } else if (mode == 1 && chars) {
+            seen.value = chars;
+            if (S().saveResult) S().store[storeKey] = chars;
+        }
+        call.items.push_back(seen);
+    }
+    S().calls.push_back(call);
+    return mode == 0 ? S().loadResult : S().saveResult;
+}
+
+extern "C" int GetConfigPathW(int, wchar_t* buffer, uint32_t capacity) {
+    std::lock_guard guard(S().lock);
+    ++S().configPathCalls;
+    if (!S().configPathResult || !buffer || capacity == 0) return 0;
+    const size_t n = std::min<size_t>(S().configFolder.size(), capacity - 1);
+    std::copy_n(S().configFolder.data(), n, buffer);
+    buffer[n] = L'\0';
+    return 1;
+}

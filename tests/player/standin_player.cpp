@@ -1,0 +1,450 @@
+// A stand-in for mpv embedded with --wid: the viewer tests need a real second process that
+// owns a child window of the viewer and serves a JSON IPC pipe, without shipping mpv itself.
+// It copies only what the plug-in depends on, plus a few misbehaviours chosen through the
+// environment so that the plug-in's error paths can be exercised.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "common/handle.h"
+
+namespace {
+
+constexpr UINT kMsgFileChanged = WM_APP + 1;
+constexpr DWORD kPipeBuffer = 4096;
+
+enum class Mode { Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow };
+
+struct Player {
+    HWND parent = nullptr;
+    std::wstring pipeName;
+    Mode mode = Mode::Normal;
+    UINT delayMs = 2000;
+    bool eventFirst = false;
+    std::wstring pipeLog;
+    UniqueFile firstInstance;           // created before the window, handed to the server thread
+    std::atomic<HWND> window{nullptr};  // null until (and unless) the window exists
+    SRWLOCK fileLock = SRWLOCK_INIT;
+    std::wstring file;                  // guarded by fileLock
+    SRWLOCK logLock = SRWLOCK_INIT;     // one writer at a time keeps chunks whole in the log
+};
+
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+std::wstring GetEnv(const wchar_t* name) {
+    wchar_t small[512];
+    DWORD n = GetEnvironmentVariableW(name, small, ARRAYSIZE(small));
+    if (n == 0) return {};
+    if (n < ARRAYSIZE(small)) return std::wstring(small, n);
+    std::wstring big(n, L'\0');
+    n = GetEnvironmentVariableW(name, big.data(), n);
+    big.resize(n < big.size() ? n : 0);
+    return big;
+}
+
+bool ParseU64(std::wstring_view text, std::uint64_t& out) {
+    if (text.empty()) return false;
+    std::uint64_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - L'0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    out = value;
+    return true;
+}
+
+// Written through a temporary name so that a test polling for the file never reads half of it.
+void RecordCommandLine() {
+    const std::wstring target = GetEnv(L"STANDIN_CMDLINE_FILE");
+    if (target.empty()) return;
+    const wchar_t* line = GetCommandLineW();
+    const std::wstring temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    {
+        UniqueFile f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f) return;
+        const DWORD bytes = static_cast<DWORD>(lstrlenW(line) * sizeof(wchar_t));
+        DWORD written = 0;
+        if (!WriteFile(f.Get(), line, bytes, &written, nullptr) || written != bytes) {
+            f.Close();
+            DeleteFileW(temp.c_str());
+            return;
+        }
+    }
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) DeleteFileW(temp.c_str());
+}
+
+void AppendToLog(Player& player, const char* data, DWORD size) {
+    if (player.pipeLog.empty()) return;
+    ExclusiveLock guard(player.logLock);
+    UniqueFile f(CreateFileW(player.pipeLog.c_str(), FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (f) WriteFile(f.Get(), data, size, &written, nullptr);
+}
+
+bool WriteAll(HANDLE pipe, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool ReadHex4(std::string_view s, size_t at, std::uint32_t& out) {
+    if (at + 4 > s.size()) return false;
+    out = 0;
+    for (size_t i = at; i < at + 4; ++i) {
+        const char c = s[i];
+        const int v = (c >= '0' && c <= '9') ? c - '0'
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        if (v < 0) return false;
+        out = out * 16 + static_cast<std::uint32_t>(v);
+    }
+    return true;
+}
+
+// Recognises only the one loadfile shape the plug-in sends; anything else is "not a loadfile".
+bool ParseLoadfile(std::string_view line, std::wstring& path) {
+    constexpr std::string_view prefix = R"({"command":["loadfile",")";
+    if (line.substr(0, prefix.size()) != prefix) return false;
+    std::string utf8;
+    size_t i = prefix.size();
+    for (;; ++i) {
+        if (i >= line.size()) return false;
+        const char c = line[i];
+        if (c == '"') break;
+        if (c != '\\') { utf8 += c; continue; }
+        if (++i >= line.size()) return false;
+        switch (line[i]) {
+            case 'n': utf8 += '\n'; break;
+            case 't': utf8 += '\t'; break;
+            case 'r': utf8 += '\r'; break;
+            case 'b': utf8 += '\b'; break;
+            case 'f': utf8 += '\f'; break;
+            case 'u': {
+                std::uint32_t cp = 0, low = 0;
+                if (!ReadHex4(line, i + 1, cp)) return false;
+                i += 4;
+                if (cp >= 0xD800 && cp < 0xDC00 && line.substr(i + 1, 2) == "\\u" &&
+                    ReadHex4(line, i + 3, low) && low >= 0xDC00 && low < 0xE000) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    i += 6;
+                }
+                AppendUtf8(utf8, cp);
+                break;
+            }
+            default: utf8 += line[i]; break;  // \\ \" \/
+        }
+    }
+    if (line.substr(i + 1).substr(0, 11) != R"(,"replace"])") return false;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    path.assign(static_cast<size_t>(n), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), path.data(), n);
+    return true;
+}
+
+void ChangeFile(Player& player, std::wstring path) {
+    {
+        ExclusiveLock guard(player.fileLock);
+        player.file = std::move(path);
+    }
+    // The title is set synchronously so that a test reading it after the reply sees the new file.
+    if (HWND w = player.window.load()) {
+        std::wstring copy;
+        {
+            ExclusiveLock guard(player.fileLock);
+            copy = player.file;
+        }
+        SetWindowTextW(w, copy.c_str());
+        PostMessageW(w, kMsgFileChanged, 0, 0);
+    }
+}
+
+// Returns false once the client can no longer be written to.
+bool HandleLine(Player& player, HANDLE pipe, std::string_view line) {
+    if (player.mode == Mode::NoReply) return true;
+    if (player.eventFirst && !WriteAll(pipe, "{\"event\":\"playback-restart\"}\n")) return false;
+    if (player.mode == Mode::ErrorReply) return WriteAll(pipe, "{\"request_id\":0,\"error\":\"invalid parameter\"}\n");
+    std::wstring path;
+    if (ParseLoadfile(line, path)) ChangeFile(player, std::move(path));
+    return WriteAll(pipe, "{\"data\":null,\"request_id\":0,\"error\":\"success\"}\n");
+}
+
+struct Client {
+    Player* player;
+    UniqueFile pipe;
+};
+
+DWORD WINAPI ClientThread(void* param) {
+    std::unique_ptr<Client> client(static_cast<Client*>(param));
+    try {
+        std::string pending;
+        char buffer[kPipeBuffer];
+        DWORD got = 0;
+        bool writable = true;
+        while (ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+            AppendToLog(*client->player, buffer, got);
+            pending.append(buffer, got);
+            size_t end;
+            while (writable && (end = pending.find('\n')) != std::string::npos) {
+                writable = HandleLine(*client->player, client->pipe.Get(), std::string_view(pending).substr(0, end));
+                pending.erase(0, end + 1);
+            }
+        }
+    } catch (...) {
+        // Out of memory in one client must not take the process down; the client is dropped.
+    }
+    DisconnectNamedPipe(client->pipe.Get());
+    return 0;
+}
+
+UniqueFile CreateInstance(const std::wstring& name) {
+    return UniqueFile(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                       PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, nullptr));
+}
+
+// Creates the next instance before serving the connected one, so a client never finds the name gone.
+DWORD WINAPI ServerThread(void* param) {
+    Player& player = *static_cast<Player*>(param);
+    UniqueFile listening = std::move(player.firstInstance);
+    for (;;) {
+        if (!listening) {
+            Sleep(20);
+            listening = CreateInstance(player.pipeName);
+            continue;
+        }
+        const bool connected = ConnectNamedPipe(listening.Get(), nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+        if (!connected) {
+            DisconnectNamedPipe(listening.Get());
+            continue;
+        }
+        UniqueFile served = std::exchange(listening, CreateInstance(player.pipeName));
+        auto* client = new (std::nothrow) Client{&player, std::move(served)};
+        if (!client) continue;
+        UniqueHandle thread(CreateThread(nullptr, 0, ClientThread, client, 0, nullptr));
+        if (!thread) delete client;
+    }
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+void Paint(HWND hwnd, Player& player) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    HBRUSH background = CreateSolidBrush(RGB(24, 24, 32));
+    FillRect(dc, &rc, background);
+    DeleteObject(background);
+
+    std::wstring name;
+    {
+        ExclusiveLock guard(player.fileLock);
+        name = FileNameOf(player.file);
+    }
+    HFONT font = CreateFontW(-20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    HGDIOBJ oldFont = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(220, 220, 230));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    const LONG mid = (rc.top + rc.bottom) / 2;
+    const UINT flags = DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+    RECT first{rc.left, mid - tm.tmHeight - 2, rc.right, mid - 2};
+    RECT second{rc.left, mid + 2, rc.right, mid + tm.tmHeight + 2};
+    DrawTextW(dc, L"mpv stand-in", -1, &first, flags);
+    DrawTextW(dc, name.c_str(), static_cast<int>(name.size()), &second, flags);
+    SelectObject(dc, oldFont);
+    if (font) DeleteObject(font);
+    EndPaint(hwnd, &ps);
+}
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    }
+    auto* player = reinterpret_cast<Player*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!player) return DefWindowProcW(hwnd, msg, wp, lp);
+    try {
+        switch (msg) {
+            case WM_ERASEBKGND: return 1;
+            case WM_PAINT: Paint(hwnd, *player); return 0;
+            case WM_SIZE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
+            case kMsgFileChanged: {
+                std::wstring copy;
+                {
+                    ExclusiveLock guard(player->fileLock);
+                    copy = player->file;
+                }
+                SetWindowTextW(hwnd, copy.c_str());
+                InvalidateRect(hwnd, nullptr, FALSE);
+                return 0;
+            }
+            case WM_DESTROY: PostQuitMessage(0); return 0;  // only happens when the parent goes away
+            default: break;
+        }
+    } catch (...) {
+        // Allocation failure while painting: skip this frame rather than unwind into user32.
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+bool CreatePlayerWindow(Player& player, HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = L"mpv";
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    RECT rc{};
+    GetClientRect(player.parent, &rc);
+    std::wstring title;
+    {
+        ExclusiveLock guard(player.fileLock);
+        title = player.file;
+    }
+    HWND hwnd = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"mpv", title.c_str(),
+                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, rc.right - rc.left,
+                                rc.bottom - rc.top, player.parent, nullptr, instance, &player);
+    if (!hwnd) return false;
+    EnableWindow(hwnd, FALSE);
+    player.window.store(hwnd);
+    // A loadfile that raced with creation may have missed the window: re-read the file once.
+    PostMessageW(hwnd, kMsgFileChanged, 0, 0);
+    return true;
+}
+
+bool ParseMode(const std::wstring& text, Mode& mode) {
+    if (text.empty()) mode = Mode::Normal;
+    else if (text == L"nowindow") mode = Mode::NoWindow;
+    else if (text == L"latewindow") mode = Mode::LateWindow;
+    else if (text == L"errorreply") mode = Mode::ErrorReply;
+    else if (text == L"noreply") mode = Mode::NoReply;
+    else if (text == L"exitafterwindow") mode = Mode::ExitAfterWindow;
+    else return false;
+    return true;
+}
+
+// Fills everything but the pipe; false means exit code 2.
+bool ParseArguments(Player& player) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return false;
+    bool ok = true, haveWid = false;
+    std::uint64_t wid = 0;
+    for (int i = 1; i < argc && ok; ++i) {
+        const std::wstring_view arg = argv[i];
+        if (arg == L"--help" || arg == L"-h") ok = false;
+        else if (arg.starts_with(L"--wid=")) ok = haveWid = ParseU64(arg.substr(6), wid);
+        else if (arg.starts_with(L"--input-ipc-server=")) player.pipeName = arg.substr(19);
+        else if (!arg.starts_with(L"--")) player.file = arg;
+    }
+    LocalFree(argv);
+    if (!ok || !haveWid || player.pipeName.empty() || player.file.empty()) return false;
+    player.parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(wid));
+
+    if (!ParseMode(GetEnv(L"STANDIN_MODE"), player.mode)) return false;
+    if (const std::wstring delay = GetEnv(L"STANDIN_DELAY_MS"); !delay.empty()) {
+        std::uint64_t ms = 0;
+        if (!ParseU64(delay, ms) || ms > 0x7FFFFFFF) return false;
+        player.delayMs = static_cast<UINT>(ms);
+    }
+    player.eventFirst = GetEnv(L"STANDIN_EVENT_FIRST") == L"1";
+    player.pipeLog = GetEnv(L"STANDIN_PIPE_LOG");
+    return true;
+}
+
+int Run(HINSTANCE instance) {
+    RecordCommandLine();
+    static Player player;  // outlives every thread: the process only ever ends through ExitProcess
+    if (!ParseArguments(player)) return 2;
+    if (!IsWindow(player.parent)) return 3;
+
+    player.firstInstance = CreateInstance(player.pipeName);
+    if (!player.firstInstance) return 4;
+    UniqueHandle server(CreateThread(nullptr, 0, ServerThread, &player, 0, nullptr));
+    if (!server) return 4;
+
+    // Thread timers work with or without a window, so the parent watch is the same in every mode.
+    const UINT_PTR watchTimer = SetTimer(nullptr, 0, 500, nullptr);
+    UINT_PTR lateTimer = 0, exitTimer = 0;
+    if (player.mode == Mode::LateWindow) {
+        lateTimer = SetTimer(nullptr, 0, player.delayMs, nullptr);
+    } else if (player.mode != Mode::NoWindow) {
+        if (!CreatePlayerWindow(player, instance)) ExitProcess(4);
+        if (player.mode == Mode::ExitAfterWindow) exitTimer = SetTimer(nullptr, 0, 200, nullptr);
+    }
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.hwnd == nullptr && msg.message == WM_TIMER) {
+            if (msg.wParam == watchTimer && !IsWindow(player.parent)) ExitProcess(0);
+            if (msg.wParam == exitTimer) ExitProcess(0);
+            if (lateTimer != 0 && msg.wParam == lateTimer) {
+                KillTimer(nullptr, lateTimer);
+                lateTimer = 0;
+                if (!CreatePlayerWindow(player, instance)) ExitProcess(4);
+            }
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    ExitProcess(0);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    try {
+        return Run(instance);
+    } catch (...) {
+        return 4;
+    }
+}

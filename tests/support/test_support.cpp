@@ -1,0 +1,192 @@
+#include "test_support.h"
+
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cwctype>
+#include <fstream>
+#include <thread>
+
+namespace testsupport {
+namespace {
+std::wstring g_tempFolder;
+}
+
+std::wstring UsePrivateTempFolder() {
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    g_tempFolder = std::wstring(base) + L"tsv-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                   std::to_wstring(GetTickCount64()) + L"\\";
+    CreateDirectoryW(g_tempFolder.c_str(), nullptr);
+    SetEnvironmentVariableW(L"TMP", g_tempFolder.c_str());
+    SetEnvironmentVariableW(L"TEMP", g_tempFolder.c_str());
+    return g_tempFolder;
+}
+
+std::wstring PrivateTempFolder() { return g_tempFolder; }
+
+std::wstring MakeTestFolder(const std::wstring& name) {
+    std::wstring path = g_tempFolder + name;
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadLogBytes() { return ReadFileBytes(g_tempFolder + L"Tessoravin.log"); }
+
+std::wstring ReadLog() {
+    const std::string bytes = ReadLogBytes();
+    std::wstring text(bytes.size() / 2, L'\0');
+    if (!text.empty()) memcpy(text.data(), bytes.data(), text.size() * 2);
+    if (!text.empty() && text[0] == 0xFEFF) text.erase(0, 1);
+    return text;
+}
+
+void DeleteLog() { DeleteFileW((g_tempFolder + L"Tessoravin.log").c_str()); }
+
+int CountLogLines(const std::wstring& needle) {
+    const std::wstring log = ReadLog();
+    int count = 0;
+    for (size_t pos = log.find(needle); pos != std::wstring::npos; pos = log.find(needle, pos + needle.size()))
+        ++count;
+    return count;
+}
+
+bool LogContains(const std::wstring& needle) { return ReadLog().find(needle) != std::wstring::npos; }
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= deadline) return pred();
+        PumpMessages();
+        Sleep(10);
+    }
+    return true;
+}
+
+namespace {
+struct FindDialogData {
+    std::wstring caption;
+    HWND found = nullptr;
+};
+BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
+    auto* data = reinterpret_cast<FindDialogData*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (std::wstring(cls) != L"#32770") return TRUE;
+    if (WindowText(hwnd) == data->caption && IsWindowVisible(hwnd)) {
+        data->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindDialog(const std::wstring& caption) {
+    FindDialogData data{caption};
+    EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    const int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<size_t>(n > 0 ? n : 0) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+
+DialogWatch WatchForDialog(const std::wstring& caption, const std::function<void(HWND)>& onDialog,
+                           const std::function<void()>& action, std::chrono::milliseconds timeout) {
+    DialogWatch seen;
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!done && std::chrono::steady_clock::now() < deadline) {
+            if (HWND dialog = FindDialog(caption)) {
+                seen.dialog = dialog;
+                seen.text = MessageBoxText(dialog);
+                onDialog(dialog);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    action();
+    done = true;
+    watcher.join();
+    return seen;
+}
+
+int CountProcesses(const std::wstring& exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+bool ProcessExists(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+std::wstring Utf8ToWide(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+std::string WideToUtf8(const std::wstring& s) {
+    if (s.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace testsupport
