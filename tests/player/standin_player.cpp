@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/handle.h"
 
@@ -182,19 +183,14 @@ bool ParseLoadfile(std::string_view line, std::wstring& path) {
     return true;
 }
 
-void ChangeFile(Player& player, std::wstring path) {
+void ChangeFile(Player& player, const std::wstring& path) {
     {
         ExclusiveLock guard(player.fileLock);
-        player.file = std::move(path);
+        player.file = path;
     }
-    // The title is set synchronously so that a test reading it after the reply sees the new file.
+    // The title is set before the reply goes out, so a test that reads it after the reply sees it.
     if (HWND w = player.window.load()) {
-        std::wstring copy;
-        {
-            ExclusiveLock guard(player.fileLock);
-            copy = player.file;
-        }
-        SetWindowTextW(w, copy.c_str());
+        SetWindowTextW(w, path.c_str());
         PostMessageW(w, kMsgFileChanged, 0, 0);
     }
 }
@@ -205,7 +201,7 @@ bool HandleLine(Player& player, HANDLE pipe, std::string_view line) {
     if (player.eventFirst && !WriteAll(pipe, "{\"event\":\"playback-restart\"}\n")) return false;
     if (player.mode == Mode::ErrorReply) return WriteAll(pipe, "{\"request_id\":0,\"error\":\"invalid parameter\"}\n");
     std::wstring path;
-    if (ParseLoadfile(line, path)) ChangeFile(player, std::move(path));
+    if (ParseLoadfile(line, path)) ChangeFile(player, path);
     return WriteAll(pipe, "{\"data\":null,\"request_id\":0,\"error\":\"success\"}\n");
 }
 
@@ -255,6 +251,8 @@ DWORD WINAPI ServerThread(void* param) {
         }
         const bool connected = ConnectNamedPipe(listening.Get(), nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
         if (!connected) {
+            // ERROR_NO_DATA: the client came and went before we saw it; the instance is reusable.
+            if (GetLastError() != ERROR_NO_DATA) Sleep(10);
             DisconnectNamedPipe(listening.Get());
             continue;
         }
@@ -425,7 +423,7 @@ int Run(HINSTANCE instance) {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.hwnd == nullptr && msg.message == WM_TIMER) {
             if (msg.wParam == watchTimer && !IsWindow(player.parent)) ExitProcess(0);
-            if (msg.wParam == exitTimer) ExitProcess(0);
+            if (exitTimer != 0 && msg.wParam == exitTimer) ExitProcess(0);
             if (lateTimer != 0 && msg.wParam == lateTimer) {
                 KillTimer(nullptr, lateTimer);
                 lateTimer = 0;
@@ -441,10 +439,13 @@ int Run(HINSTANCE instance) {
 
 }  // namespace
 
+// ExitProcess rather than return: the pipe threads may still be using the static Player.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    int code = 4;
     try {
-        return Run(instance);
+        code = Run(instance);
     } catch (...) {
-        return 4;
+        // Only allocation can throw here; report it as a setup failure.
     }
+    ExitProcess(static_cast<UINT>(code));
 }

@@ -1,0 +1,40 @@
+#pragma once
+// Loads the real Tessoravin.dll the way Directory Opus does: LoadLibraryW, then the exports
+// by name through GetProcAddress. Tests call the plug-in only through these pointers.
+#include <windows.h>
+
+#include <cstdint>
+
+using DVP_IdentifyW_t = BOOL (*)(void* info);
+using DVP_IdentifyFileW_t = BOOL (*)(HWND, const wchar_t* path, void* info, HANDLE);
+using DVP_CreateViewer_t = HWND (*)(HWND parent, const RECT* rect, uint32_t flags);
+using DVP_About_t = BOOL (*)(HWND parent);
+using DVP_Configure_t = HWND (*)(HWND parent, HWND notify, uint32_t notifyData);
+
+struct PluginDll {
+    HMODULE module = nullptr;
+    DVP_IdentifyW_t IdentifyW = nullptr;
+    DVP_IdentifyFileW_t IdentifyFileW = nullptr;
+    DVP_CreateViewer_t CreateViewer = nullptr;
+    DVP_About_t About = nullptr;
+    DVP_Configure_t Configure = nullptr;
+
+    // The DLL sits beside this dopus.exe.
+    static PluginDll Load() {
+        PluginDll dll;
+        dll.module = LoadLibraryW(L"Tessoravin.dll");
+        if (!dll.module) return dll;
+        dll.IdentifyW = Get<DVP_IdentifyW_t>(dll.module, "DVP_IdentifyW");
+        dll.IdentifyFileW = Get<DVP_IdentifyFileW_t>(dll.module, "DVP_IdentifyFileW");
+        dll.CreateViewer = Get<DVP_CreateViewer_t>(dll.module, "DVP_CreateViewer");
+        dll.About = Get<DVP_About_t>(dll.module, "DVP_About");
+        dll.Configure = Get<DVP_Configure_t>(dll.module, "DVP_Configure");
+        return dll;
+    }
+
+private:
+    template <class Fn>
+    static Fn Get(HMODULE module, const char* name) {
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    }
+};
