@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "aliases/alias_resolver.h"
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::wstring Alias(const std::wstring& label, const std::wstring& folder) {
+    return L"<path label=\"" + label + L"\" other=\"1\"><pathstring>" + folder + L"</pathstring></path>\r\n";
+}
+
+TEST(AliasText, ParsesLabelsLowercasedAndFoldersVerbatim) {
+    AliasTable table;
+    ParseAliasText(L"<aliases>" + Alias(L"Tools", L"D:\\Tools &amp; More ") + Alias(L"docs", L"/home/docs") +
+                       L"</aliases>",
+                   table);
+    ASSERT_EQ(table.size(), 2u);
+    EXPECT_EQ(table.at(L"tools"), L"D:\\Tools &amp; More ");
+    EXPECT_EQ(table.at(L"docs"), L"/home/docs");
+    EXPECT_TRUE(LogContains(L"[AliasResolver::ParseXml]   alias: /tools -> D:\\Tools &amp; More \r\n"));
+}
+
+TEST(AliasText, FirstDefinitionWinsAndOnlyItIsLogged) {
+    AliasTable table;
+    ParseAliasText(Alias(L"Media", L"C:\\one") + Alias(L"MEDIA", L"C:\\two"), table);
+    EXPECT_EQ(table.at(L"media"), L"C:\\one");
+    EXPECT_EQ(CountLogLines(L"alias: /media"), 1);
+}
+
+TEST(AliasText, MalformedEntriesAreSkippedOrStopTheScan) {
+    struct Case {
+        std::wstring text;
+        AliasTable expected;
+    } cases[] = {
+        // an alias without its own folder: its folder tag lies after the next alias start
+        {L"<path label=\"bare\"></path>" + Alias(L"next", L"C:\\n"), {{L"next", L"C:\\n"}}},
+        // no closing quote: the scan stops, earlier aliases stay
+        {Alias(L"ok", L"C:\\ok") + L"<path label=\"broken", {{L"ok", L"C:\\ok"}}},
+        // no closing folder tag: stops
+        {Alias(L"ok", L"C:\\ok") + L"<path label=\"x\"><pathstring>C:\\x", {{L"ok", L"C:\\ok"}}},
+        // nothing after the alias start
+        {L"<path label=\"", {}},
+        // no folder anywhere after the name
+        {L"<path label=\"lonely\">", {}},
+        // empty name and empty folder are kept
+        {Alias(L"", L""), {{L"", L""}}},
+    };
+    for (const Case& c : cases) {
+        AliasTable table;
+        ParseAliasText(c.text, table);
+        EXPECT_EQ(table, c.expected) << WideToUtf8(c.text);
+    }
+}
+
+TEST(AliasText, ExpandsAliasesWithHomeFirst) {
+    const AliasTable table{
+        {L"tools", L"D:\\Tools"},      {L"chain", L"/tools/sub"}, {L"self", L"/self"},
+        {L"empty", L""},               {L"", L"E:\\root"},        {L"home", L"Z:\\from-file"},
+        {L"fwd", L"C:/forward/slash"},
+    };
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* home;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"/home\\viewers\\mpv\\mpv.exe", L"C:\\Opus", L"C:\\Opus\\viewers\\mpv\\mpv.exe"},
+        {L"/HOME/viewers/mpv/mpv.exe", L"C:\\Opus", L"C:\\Opus\\viewers\\mpv\\mpv.exe"},
+        {L"/home\\x", L"", L"Z:\\from-file\\x"},  // the file's "home" only without the host
+        {L"/Tools\\mpv.exe", L"C:\\Opus", L"D:\\Tools\\mpv.exe"},
+        {L"/chain/mpv.exe", L"", L"D:\\Tools\\sub\\mpv.exe"},
+        {L"/self\\x", L"", L"/self\\x"},           // 20 passes, still a slash: no replacement
+        {L"/unknown/a/b", L"", L"/unknown/a/b"},   // unknown alias: unchanged
+        {L"C:/not/an/alias", L"", L"C:/not/an/alias"},
+        {L"relative/x", L"", L"relative/x"},
+        {L"", L"", L""},
+        {L"/empty", L"", L""},
+        {L"/empty\\x", L"", L"\\x"},
+        {L"/", L"", L"E:\\root"},
+        {L"/fwd", L"", L"C:\\forward\\slash"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ExpandAliasPath(c.path, table, c.home), c.expected) << WideToUtf8(c.path);
+}
+
+TEST(AliasText, AliasFileSitsBesideTheConfigurationPath) {
+    EXPECT_EQ(AliasFilePathFor(L"C:\\Opus\\ConfigFiles\\"), L"C:\\Opus\\ConfigFiles\\folderaliases.oxc");
+    EXPECT_EQ(AliasFilePathFor(L"C:\\Opus\\ConfigFiles"), L"C:\\Opus\\folderaliases.oxc");
+    EXPECT_EQ(AliasFilePathFor(L"C:/Opus/cfg/"), L"C:/Opus/cfg\\folderaliases.oxc");
+    EXPECT_EQ(AliasFilePathFor(L"plain"), L"plain\\folderaliases.oxc");
+}
+
+}  // namespace
