@@ -11,6 +11,7 @@ struct State {
     std::map<std::wstring, std::wstring> store;
     int loadResult = 1;
     int saveResult = 1;
+    bool unterminatedOverflow = false;
     std::vector<SeenCall> calls;
     std::wstring configFolder;
     int configPathResult = 1;
@@ -33,6 +34,7 @@ void Reset() {
     S().store.clear();
     S().calls.clear();
     S().loadResult = S().saveResult = S().configPathResult = 1;
+    S().unterminatedOverflow = false;
     S().configFolder.clear();
     S().configPathCalls = 0;
 }
@@ -57,6 +59,11 @@ std::optional<std::wstring> Value(const std::wstring& key) {
 void SetLoadResult(int result) {
     std::lock_guard guard(S().lock);
     S().loadResult = result;
+}
+
+void SetUnterminatedOverflow(bool on) {
+    std::lock_guard guard(S().lock);
+    S().unterminatedOverflow = on;
 }
 
 void SetSaveResult(int result) {
@@ -125,9 +132,10 @@ extern "C" int LoadOrSaveConfigW(int mode, RequestRecord* request) {
             seen.bufferWasZeroed = std::all_of(chars, chars + capacity, [](wchar_t c) { return c == 0; });
             auto it = S().store.find(storeKey);
             if (it != S().store.end() && capacity > 0) {
-                const size_t n = std::min(it->second.size(), capacity - 1);
+                const bool whole = S().unterminatedOverflow && it->second.size() >= capacity;
+                const size_t n = std::min(it->second.size(), whole ? capacity : capacity - 1);
                 std::copy_n(it->second.data(), n, chars);
-                chars[n] = L'\0';
+                if (n < capacity) chars[n] = L'\0';
             }
         } else if (mode == 1 && chars) {
             seen.value = chars;

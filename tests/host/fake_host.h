@@ -62,6 +62,8 @@ void RemoveValue(const std::wstring& key);
 std::optional<std::wstring> Value(const std::wstring& key);
 void SetLoadResult(int result);  // 0 makes loads fail (buffers are still filled)
 void SetSaveResult(int result);  // 0 makes saves fail (nothing is stored)
+// Loads fill a too-long value up to the buffer's last unit, leaving no terminator.
+void SetUnterminatedOverflow(bool on);
 std::vector<SeenCall> Calls();
 size_t CallCount();
 

@@ -48,10 +48,10 @@ private:
 };
 
 std::wstring GetEnv(const wchar_t* name) {
-    wchar_t small[512];
-    DWORD n = GetEnvironmentVariableW(name, small, ARRAYSIZE(small));
+    wchar_t stack[512];
+    DWORD n = GetEnvironmentVariableW(name, stack, ARRAYSIZE(stack));
     if (n == 0) return {};
-    if (n < ARRAYSIZE(small)) return std::wstring(small, n);
+    if (n < ARRAYSIZE(stack)) return std::wstring(stack, n);
     std::wstring big(n, L'\0');
     n = GetEnvironmentVariableW(name, big.data(), n);
     big.resize(n < big.size() ? n : 0);
@@ -81,7 +81,7 @@ void RecordCommandLine() {
         UniqueFile f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!f) return;
-        const DWORD bytes = static_cast<DWORD>(lstrlenW(line) * sizeof(wchar_t));
+        const DWORD bytes = static_cast<DWORD>(lstrlenW(line)) * static_cast<DWORD>(sizeof(wchar_t));
         DWORD written = 0;
         if (!WriteFile(f.Get(), line, bytes, &written, nullptr) || written != bytes) {
             f.Close();
@@ -220,7 +220,7 @@ DWORD WINAPI ClientThread(void* param) {
         while (ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
             AppendToLog(*client->player, buffer, got);
             pending.append(buffer, got);
-            size_t end;
+            size_t end = 0;
             while (writable && (end = pending.find('\n')) != std::string::npos) {
                 writable = HandleLine(*client->player, client->pipe.Get(), std::string_view(pending).substr(0, end));
                 pending.erase(0, end + 1);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/plugin_config.h"
+#include "printers.h"
 #include "test_support.h"
 
 using namespace testsupport;
