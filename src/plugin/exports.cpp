@@ -2,6 +2,8 @@
 // reach the host, which would take the whole file manager down.
 #include <windows.h>
 
+#include <atomic>
+
 #include "common/config_lock.h"
 #include "common/text.h"
 #include "config/plugin_config.h"
@@ -11,6 +13,8 @@
 #include "plugin/host_records.h"
 #include "plugin/instance.h"
 #include "resources/resource.h"
+#include "viewer/viewer.h"
+#include "ui/config_dialog.h"
 
 namespace {
 
@@ -28,6 +32,9 @@ HICON LoadPluginIcon(int size) {
     return static_cast<HICON>(LoadImageW(moduleInstance, MAKEINTRESOURCEW(IDI_TESSORAVIN), IMAGE_ICON, size,
                                          size, LR_DEFAULTCOLOR));
 }
+
+// Registration is tried once per process, whether or not it worked.
+std::atomic<bool> viewerClassRegistered{false};
 
 std::wstring CurrentConfigPath() {
     ConfigLockGuard lock;
@@ -91,11 +98,42 @@ __declspec(dllexport) BOOL DVP_IdentifyFileW(HWND, const wchar_t* path, ViewerFi
     });
 }
 
+__declspec(dllexport) HWND DVP_CreateViewer(HWND parent, const RECT* rect, DWORD flags) {
+    return Firewall<HWND>(nullptr, [&]() -> HWND {
+        LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X", parent, flags);
+        LoadConfigAtEntry();
+        if (!viewerClassRegistered.exchange(true)) RegisterViewerClass(moduleInstance);
+
+        RECT area = {};
+        if (rect) {
+            area = *rect;
+        } else {
+            GetClientRect(parent, &area);
+        }
+        HWND viewer = CreateWindowExW(0, kViewerClassName, L"",
+                                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP,
+                                      area.left, area.top, area.right - area.left, area.bottom - area.top,
+                                      parent, nullptr, moduleInstance, nullptr);
+        LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=0x%p", viewer);
+        return viewer;
+    });
+}
+
 __declspec(dllexport) BOOL DVP_About(HWND parent) {
     return Firewall<BOOL>(FALSE, [&]() -> BOOL {
         const std::wstring text = AboutText(CurrentConfigPath());
         MessageBoxW(parent, text.c_str(), kAboutCaption, MB_ICONINFORMATION);
         return FALSE;
+    });
+}
+
+__declspec(dllexport) HWND DVP_Configure(HWND parent, HWND notifyWnd, DWORD notifyData) {
+    return Firewall<HWND>(nullptr, [&]() -> HWND {
+        LogWrite(L"[DVP_Configure] DVP_Configure ENTER\r\n");
+        LoadConfigAtEntry();
+        HWND hwnd = CreateConfigDialog(parent, notifyWnd, notifyData);
+        LogPrintf(L"[DVP_Configure] DVP_Configure return hwnd=0x%p", hwnd);
+        return hwnd;
     });
 }
 

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "fake_host.h"
+#include "plugin_dll.h"
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr UINT kLoadW = 0x8F02;
+constexpr UINT kClear = 0x8F1B;
+
+// A top-level window standing in for the host's viewer pane.
+HWND CreatePane(int width, int height) {
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = DefWindowProcW;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = L"FakeOpusPane";
+    RegisterClassW(&cls);
+    RECT frame = {0, 0, width, height};
+    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    return CreateWindowExW(0, L"FakeOpusPane", L"Directory Opus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+RECT ClientRectIn(HWND window, HWND parent) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST(CreateViewer, NullRectangleFillsTheParentsClientArea) {
+    const PluginDll dll = PluginDll::Load();
+    ASSERT_NE(dll.CreateViewer, nullptr);
+    HWND pane = CreatePane(640, 360);
+    HWND viewer = dll.CreateViewer(pane, nullptr, 0x1234);
+    ASSERT_NE(viewer, nullptr);
+    const RECT placed = ClientRectIn(viewer, pane);
+    EXPECT_EQ(placed.left, 0);
+    EXPECT_EQ(placed.top, 0);
+    EXPECT_EQ(placed.right, 640);
+    EXPECT_EQ(placed.bottom, 360);
+    EXPECT_EQ(GetParent(viewer), pane);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(viewer, GWL_STYLE)), 0x56010000u);
+    EXPECT_EQ(GetWindowLongPtrW(viewer, GWL_EXSTYLE) & ~WS_EX_NOPARENTNOTIFY, 0);
+    EXPECT_EQ(WindowText(viewer), L"");
+    EXPECT_EQ(fakehost::CallCount(), 1u);  // the configuration was loaded
+    EXPECT_TRUE(LogContains(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x"));
+    EXPECT_TRUE(LogContains(L", flags=0x00001234\r\n"));
+    DestroyWindow(pane);
+}
+
+TEST(CreateViewer, GivenRectangleIsUsedAndTheClassIsRegisteredOnce) {
+    const PluginDll dll = PluginDll::Load();
+    HWND pane = CreatePane(800, 600);
+    const RECT first = {10, 20, 310, 220};
+    const RECT second = {0, 0, 100, 50};
+    HWND a = dll.CreateViewer(pane, &first, 0);
+    HWND b = dll.CreateViewer(pane, &second, 0);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(a, b);
+    const RECT placed = ClientRectIn(a, pane);
+    EXPECT_EQ(placed.left, 10);
+    EXPECT_EQ(placed.top, 20);
+    EXPECT_EQ(placed.right, 310);
+    EXPECT_EQ(placed.bottom, 220);
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetClassInfoExW(dll.module, L"DopusTessoravinViewerClass", &info));
+    EXPECT_EQ(info.style, CS_VREDRAW | CS_HREDRAW);
+    EXPECT_EQ(info.hInstance, dll.module);
+    // A third registration attempt would fail with "class already exists"; none is made.
+    EXPECT_EQ(CountLogLines(L"DVP_CreateViewer created hwnd=0x"), 2);
+    DestroyWindow(pane);
+}
+
+TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
+    const std::wstring cmdline = PrivateTempFolder() + L"cmdline.bin";
+    SetEnvironmentVariableW(L"STANDIN_CMDLINE_FILE", cmdline.c_str());
+    fakehost::SetValue(L"mappings", L"clips\tclip\t/home\\viewers\\mpv\\mpv.exe");
+    fakehost::SetValue(L"mpvParams", L"--mute=yes");
+    const PluginDll dll = PluginDll::Load();
+    HWND pane = CreatePane(640, 360);
+    HWND viewer = dll.CreateViewer(pane, nullptr, 0);
+    ASSERT_NE(viewer, nullptr);
+
+    const wchar_t* file = L"C:\\media\\holiday.clip";
+    EXPECT_EQ(SendMessageW(viewer, kLoadW, 0, reinterpret_cast<LPARAM>(file)), 1);
+    HWND player = FindWindowExW(viewer, nullptr, L"mpv", nullptr);
+    ASSERT_NE(player, nullptr);
+    EXPECT_TRUE(IsWindowVisible(player));
+    EXPECT_TRUE(IsWindowEnabled(player));
+    EXPECT_EQ(WindowText(player), file);
+    RECT client = {};
+    GetClientRect(player, &client);
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 360);
+
+    const std::string bytes = ReadFileBytes(cmdline);
+    std::wstring recorded(bytes.size() / 2, L'\0');
+    memcpy(recorded.data(), bytes.data(), recorded.size() * 2);
+    const std::wstring exe = fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe";
+    EXPECT_EQ(recorded.rfind(L"\"" + exe + L"\" --wid=", 0), 0u) << WideToUtf8(recorded);
+    EXPECT_NE(recorded.find(L" --mute=yes \"C:\\media\\holiday.clip\""), std::wstring::npos) << WideToUtf8(recorded);
+
+    DWORD pid = 0;
+    GetWindowThreadProcessId(player, &pid);
+    EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(pid); }, std::chrono::seconds(5)));
+    DestroyWindow(pane);
+}
+
+}  // namespace
