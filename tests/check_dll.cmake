@@ -1,0 +1,34 @@
+# Checks the built module as the file manager will see it: only system DLLs imported (the
+# runtime is linked in), and the five entry points exported by name, undecorated.
+#   cmake -DOBJDUMP=... -DDLL=... -P check_dll.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+
+set(allowed kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll advapi32.dll shell32.dll
+            msvcrt.dll ucrtbase.dll)
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+foreach(line ${imports})
+  string(REPLACE "DLL Name: " "" name "${line}")
+  string(STRIP "${name}" name)
+  string(TOLOWER "${name}" lower)
+  if(lower MATCHES "^api-ms-win-crt-")
+    continue()
+  endif()
+  list(FIND allowed "${lower}" found)
+  if(found EQUAL -1)
+    message(FATAL_ERROR "Tessoravin.dll imports ${name}, which is not a system DLL")
+  endif()
+endforeach()
+
+string(REGEX MATCH "\nName[ \t]+[0-9a-fA-F]+ Tessoravin.dll\n" module_name "${dump}")
+if(NOT module_name)
+  message(FATAL_ERROR "the export table does not name the module Tessoravin.dll")
+endif()
+foreach(export DVP_IdentifyW DVP_IdentifyFileW DVP_CreateViewer DVP_About DVP_Configure)
+  if(NOT dump MATCHES "\\] ${export}\n")
+    message(FATAL_ERROR "${export} is not exported by name")
+  endif()
+endforeach()
+message(STATUS "imports: ${imports}")
