@@ -165,6 +165,39 @@ int CountProcesses(const std::wstring& exeName) {
     return count;
 }
 
+int CountChildProcesses(const std::wstring& exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == GetCurrentProcessId() && _wcsicmp(entry.szExeFile, exeName.c_str()) == 0 &&
+            ProcessExists(entry.th32ProcessID))
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+DWORD OpenHandleCount() {
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return count;
+    // Handle values are multiples of four and kept dense; a long run of free values ends the table.
+    constexpr int kFreeRunEnd = 1024;
+    int freeRun = 0;
+    for (ULONG_PTR value = 4; freeRun < kFreeRunEnd; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+            ++count;
+            freeRun = 0;
+        } else {
+            ++freeRun;
+        }
+    }
+    return count;
+}
+
 bool ProcessExists(DWORD pid) {
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process) return false;

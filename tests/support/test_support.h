@@ -50,6 +50,12 @@ DialogWatch WatchForDialog(const std::wstring& caption, const std::function<void
 // Counts running processes with the executable name (case-insensitive).
 int CountProcesses(const std::wstring& exeName);
 bool ProcessExists(DWORD pid);
+// Counts running processes with the executable name that this process started; unlike
+// CountProcesses it is not disturbed by tests running side by side.
+int CountChildProcesses(const std::wstring& exeName);
+// Open kernel handles of this process: GetProcessHandleCount, or, where that reports none (it is
+// a stub under Wine 8), the number of handle values GetHandleInformation accepts.
+DWORD OpenHandleCount();
 
 std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& s);

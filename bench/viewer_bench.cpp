@@ -1,0 +1,107 @@
+// How much the pipe reuse saves: the time of a load handed to the running player over its pipe
+// against a load that stops the player, starts a new one and waits for its window. Both are
+// measured in one run against the stand-in player next to this program (viewers\mpv\mpv.exe).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "config/plugin_config.h"
+#include "fake_host.h"
+#include "plugin/instance.h"
+#include "test_support.h"
+#include "viewer/viewer.h"
+
+namespace {
+
+constexpr int kRounds = 30;
+
+double NowMs() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+void UsePlayer(const std::wstring& player) { ApplyConfig({{L"video", L"mkv;mp4", player}}, L""); }
+
+// Times one LOADW; a result other than 1 spoils the run.
+bool TimedLoad(HWND viewer, const wchar_t* file, std::vector<double>& times) {
+    const double start = NowMs();
+    const LRESULT shown = SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(file));
+    times.push_back(NowMs() - start);
+    return shown == 1;
+}
+
+void Report(const char* name, const std::vector<double>& times) {
+    std::printf("%-34s median %8.2f ms   min %8.2f   max %8.2f   (n=%d)\n", name, Median(times),
+                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
+                static_cast<int>(times.size()));
+}
+
+int Run() {
+    testsupport::UsePrivateTempFolder();
+    moduleInstance = GetModuleHandleW(nullptr);
+    if (!RegisterViewerClass(moduleInstance)) return 2;
+    // Never shown: a frame that was on screen costs seconds to destroy under Wine.
+    HWND host = CreateWindowExW(0, L"STATIC", L"bench host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640,
+                                400, nullptr, nullptr, moduleInstance, nullptr);
+    HWND viewer = CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, 624, 361, host, nullptr,
+                                  moduleInstance, nullptr);
+    if (!viewer) return 2;
+
+    const std::wstring player = fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe";
+    std::wstring otherCase = player;
+    otherCase.replace(otherCase.size() - 7, 3, L"MPV");  // the same file, but not the same player path
+
+    std::vector<double> reused, restarted;
+    bool ok = true;
+    UsePlayer(player);
+    ok = ok && TimedLoad(viewer, L"C:\\bench\\warm-up.mkv", restarted);
+    restarted.clear();
+
+    // Reuse: every load after the first goes over the pipe to the same player.
+    for (int i = 0; ok && i < kRounds; ++i)
+        ok = TimedLoad(viewer, i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4", reused);
+
+    // Restart: the player path changes (letter case only) before each load, so each one stops
+    // the running player, starts another and waits for its window.
+    for (int i = 0; ok && i < kRounds; ++i) {
+        UsePlayer(i % 2 ? player : otherCase);
+        ok = TimedLoad(viewer, L"C:\\bench\\restart.mkv", restarted);
+    }
+    DestroyWindow(host);
+    if (!ok) {
+        std::printf("a load failed; see %ls\n", (testsupport::PrivateTempFolder() + L"Tessoravin.log").c_str());
+        return 1;
+    }
+
+    std::printf("Viewer load, stand-in player under this system, %d rounds each:\n", kRounds);
+    Report("reused load (pipe loadfile)", reused);
+    Report("restarted load (stop, start, find)", restarted);
+    std::printf("restart / reuse (medians): %.1fx\n", Median(restarted) / Median(reused));
+    return 0;
+}
+
+}  // namespace
+
+int main() {
+    try {
+        return Run();
+    } catch (...) {
+        std::printf("unexpected failure\n");
+        return 3;
+    }
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The record one viewer window keeps about the player running inside it.
+#include <windows.h>
+
+#include <string>
+
+#include "common/handle.h"
+
+struct ViewerWindowState {
+    UniqueHandle process;       // the player process
+    UniqueHandle thread;        // its primary thread
+    UniqueHandle job;           // kill-on-close job holding the process
+    DWORD pid = 0;
+    HWND childHwnd = nullptr;   // the player's window; owned by the player, may vanish any time
+    std::wstring pipeName;      // the player's JSON command pipe
+    std::wstring exePath;       // the player executable, exactly as the load sequence passed it
+    std::wstring filePath;      // the file the player was last told to show
+};
+
+// Fits the player's window to the viewer's client area; nothing when there is no such window.
+void ResizeChild(HWND viewer, const ViewerWindowState& state);

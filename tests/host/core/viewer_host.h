@@ -1,0 +1,84 @@
+#pragma once
+// A host pane with a viewer window in it, made as Directory Opus makes them, and the stand-in
+// player (viewers\mpv\mpv.exe next to this dopus.exe) shown for "video" (mkv, mp4) and "audio" (mp3).
+#include <windows.h>
+
+#include <string>
+
+#include "config/plugin_config.h"
+#include "fake_host.h"
+#include "plugin/instance.h"
+#include "test_support.h"
+#include "viewer/viewer.h"
+
+namespace viewertest {
+using namespace testsupport;
+
+inline constexpr std::chrono::milliseconds kPlayerWait{10000};
+
+inline std::wstring PlayerPath() { return fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe"; }
+inline void UsePlayer(const std::wstring& player, const std::wstring& params = L"") {
+    ApplyConfig({{L"video", L"mkv;mp4", player}, {L"audio", L"mp3", player}}, params);
+}
+inline void SetPlayerMode(const wchar_t* mode) { SetEnvironmentVariableW(L"STANDIN_MODE", mode); }
+inline std::wstring CommandLineFile() { return PrivateTempFolder() + L"standin-cmdline.bin"; }
+inline std::wstring PipeLogFile() { return PrivateTempFolder() + L"standin-pipe.log"; }
+inline int RunningPlayers() { return CountChildProcesses(L"mpv.exe"); }
+
+// The player's window in the viewer's client coordinates.
+inline RECT ChildRect(HWND viewer, HWND child) {
+    RECT rc = {};
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, viewer, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+inline bool Fills(HWND viewer, HWND child) {
+    RECT client = {};
+    GetClientRect(viewer, &client);
+    const RECT rc = ChildRect(viewer, child);
+    return EqualRect(&rc, &client) != FALSE;
+}
+
+// The frame stays hidden unless asked: under Wine without a window manager, destroying a frame
+// that was ever on screen waits two seconds for the X server.
+class ViewerHost {
+public:
+    explicit ViewerHost(bool shown = false, const wchar_t* title = L"Tessoravin test host") {
+        moduleInstance = GetModuleHandleW(nullptr);
+        SetEnvironmentVariableW(L"STANDIN_CMDLINE_FILE", CommandLineFile().c_str());
+        SetEnvironmentVariableW(L"STANDIN_PIPE_LOG", PipeLogFile().c_str());
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = moduleInstance;
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = L"TessoravinTestHostPane";
+        RegisterClassExW(&wc);
+        if (RegisterViewerClass(moduleInstance))
+            host = CreateWindowExW(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | (shown ? WS_VISIBLE : 0),
+                                   40, 40, 640, 400, nullptr, nullptr, moduleInstance, nullptr);
+        viewer = AddViewer();
+    }
+    ~ViewerHost() { DestroyWindow(host); }
+    ViewerHost(const ViewerHost&) = delete;
+    ViewerHost& operator=(const ViewerHost&) = delete;
+
+    HWND AddViewer() const {
+        RECT rc = {};
+        GetClientRect(host, &rc);
+        return CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, rc.right, rc.bottom, host, nullptr,
+                               moduleInstance, nullptr);
+    }
+    ViewerWindowState* State(HWND v = nullptr) const {
+        return reinterpret_cast<ViewerWindowState*>(GetWindowLongPtrW(v ? v : viewer, GWLP_USERDATA));
+    }
+    LRESULT Load(const wchar_t* path, HWND v = nullptr) const {
+        return SendMessageW(v ? v : viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(path));
+    }
+    LRESULT Clear() const { return SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0); }
+
+    HWND host = nullptr;
+    HWND viewer = nullptr;
+};
+
+}  // namespace viewertest
