@@ -14,10 +14,30 @@ using namespace viewertest;
 namespace {
 
 // scripts/viewer-screenshot.sh names a file to create once everything has painted, then takes
-// its picture while the window stays up.
-void HoldForScreenshotIfAsked() {
+// its picture while the window stays up. A status line under the viewer says what is embedded:
+// Wine does not put another process's child window on screen, so the picture cannot show the
+// player's own drawing.
+void HoldForScreenshotIfAsked(const ViewerHost& pane) {
     wchar_t ready[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_READY", ready, MAX_PATH)) return;
+    constexpr int kStatusHeight = 40;
+    RECT client = {};
+    GetClientRect(pane.host, &client);
+    MoveWindow(pane.viewer, 0, 0, client.right, client.bottom - kStatusHeight, TRUE);
+    const HWND child = pane.State()->childHwnd;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(child, &pid);
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    const RECT rc = ChildRect(pane.viewer, child);
+    wchar_t status[512];
+    swprintf(status, 512, L"Embedded player window: class \"%ls\", pid %lu, %ldx%ld at (%ld,%ld), %ls, %ls\nShowing: %ls",
+             cls, pid, rc.right - rc.left, rc.bottom - rc.top, rc.left, rc.top,
+             IsWindowVisible(child) ? L"visible" : L"hidden", IsWindowEnabled(child) ? L"enabled" : L"disabled",
+             WindowText(child).c_str());
+    CreateWindowExW(0, L"STATIC", status, WS_CHILD | WS_VISIBLE | SS_LEFT, 6,
+                    client.bottom - kStatusHeight + 4, client.right - 12, kStatusHeight - 4, pane.host, nullptr,
+                    GetModuleHandleW(nullptr), nullptr);
     WaitUntil([] { return false; }, std::chrono::milliseconds(1000));
     WriteFileBytes(ready, "ready");
     WaitUntil([] { return false; }, std::chrono::milliseconds(4000));
@@ -32,7 +52,7 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
     EXPECT_TRUE(IsWindowVisible(child));
     EXPECT_TRUE(IsWindowEnabled(child));  // the player creates it disabled
     EXPECT_TRUE(Fills(pane.viewer, child));
-    HoldForScreenshotIfAsked();
+    HoldForScreenshotIfAsked(pane);
 
     MoveWindow(pane.viewer, 10, 20, 320, 180, TRUE);  // WM_SIZE
     EXPECT_TRUE(Fills(pane.viewer, child));
