@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the configuration dialog (on the default mappings) and of the
+# mapping editor (opened by Add), with the real Tessoravin.dll inside the plug-in test host.
+#   scripts/ui-screenshots.sh BUILD_DIR [OUTPUT_DIR]   (default: docs/, files config-dialog.png
+#                                                       and mapping-editor.png)
+# Each picture comes from one run of a test inside a Wine virtual desktop, so that Wine draws
+# the window frames and captions, which no window manager does under Xvfb. Given the file named
+# by TESSORAVIN_SCREENSHOT_READY, the test writes the window's rectangle into it as a crop
+# geometry once the window has painted, and keeps the window up for a few seconds while
+# ImageMagick's import takes the picture. Needs xvfb-run, wine and imagemagick, and a build
+# with the tests (target host_plugin_tests).
+set -euo pipefail
+build=$(cd "$1" && pwd)
+out=$(realpath -m "${2:-$(dirname "$0")/../docs}")
+. "$(dirname "$0")/wine-env.sh"
+wine_enter_xvfb "$0" "$build" "$out"
+wine_prepare "$build"
+mkdir -p "$out"
+
+shoot() {  # test name, picture file name
+  local work ready runner geometry
+  work=$(mktemp -d)
+  ready="$work/ready"
+  (cd "$build/tests/host/plugin" &&
+     TESSORAVIN_SCREENSHOT_READY=$(winepath -w "$ready" 2>/dev/null) \
+     wine explorer /desktop=tessoravin-ui,800x600 ./dopus.exe --gtest_filter="$1" </dev/null >/dev/null 2>&1) &
+  runner=$!
+  for _ in $(seq 1 200); do
+    [ -s "$ready" ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$ready" ]; then
+    echo "$1 never got its window on screen" >&2
+    exit 1
+  fi
+  geometry=$(cat "$ready")
+  import -window root -crop "$geometry" +repage "$out/$2"
+  wait "$runner" || true
+  rm -rf "$work"
+  echo "screenshot: $out/$2 ($geometry)"
+}
+
+shoot ConfigDialog.OpensOnTheDefaultsWhenNothingIsStored config-dialog.png
+shoot ConfigDialog.AddOpensTheEditorOnDefaultsAndOnlyOkAppends mapping-editor.png

@@ -1,0 +1,87 @@
+#include "ui/dialog_rules.h"
+
+#include <algorithm>
+
+#include "config/plugin_config.h"
+#include "resources/resource.h"
+
+const std::array<int, kLayoutControlCount> kLayoutControlIds = {
+    IDC_MAPPING_LIST, IDC_ADD, IDC_EDIT, IDC_DELETE, IDC_PARAMS_LABEL, IDC_PARAMS, IDC_CONFIG_PATH, IDOK, IDCANCEL,
+};
+
+namespace {
+constexpr UINT kMoveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+constexpr UINT kMoveAndSize = SWP_NOZORDER | SWP_NOACTIVATE;
+
+// How a control follows the growth: which of its position and size take dx and dy.
+struct Anchor {
+    bool moveRight;
+    bool moveDown;
+    bool widen;
+    bool heighten;
+};
+// In the order of kLayoutControlIds: the list grows both ways; the buttons and the label
+// under it ride down; the parameter field and the path grow wider as they ride down; OK and
+// Cancel keep to the lower right corner.
+constexpr Anchor kAnchors[kLayoutControlCount] = {
+    {false, false, true, true},                                                      // list
+    {false, true, false, false}, {false, true, false, false}, {false, true, false, false},  // Add, Edit, Delete
+    {false, true, false, false},                                                     // parameters label
+    {false, true, true, false},   {false, true, true, false},                         // parameters, path
+    {true, true, false, false},  {true, true, false, false},                         // OK, Cancel
+};
+
+bool IsTabOrLineBreak(wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r'; }
+bool HasTabOrLineBreak(std::wstring_view text) { return std::any_of(text.begin(), text.end(), IsTabOrLineBreak); }
+}  // namespace
+
+GrowthDelta GrowthBeyondInitial(int width, int height, int initWidth, int initHeight) {
+    return {std::max(width, initWidth) - initWidth, std::max(height, initHeight) - initHeight};
+}
+
+std::array<ControlMove, kLayoutControlCount> ComputeConfigLayout(const RECT (&initialRects)[kLayoutControlCount],
+                                                                 GrowthDelta growth) {
+    std::array<ControlMove, kLayoutControlCount> moves{};
+    for (size_t i = 0; i < kLayoutControlCount; ++i) {
+        const RECT& r = initialRects[i];
+        const Anchor& a = kAnchors[i];
+        const bool sized = a.widen || a.heighten;
+        moves[i] = ControlMove{
+            r.left + (a.moveRight ? growth.dx : 0),
+            r.top + (a.moveDown ? growth.dy : 0),
+            r.right - r.left + (a.widen ? growth.dx : 0),
+            r.bottom - r.top + (a.heighten ? growth.dy : 0),
+            sized ? kMoveAndSize : kMoveOnly,
+        };
+    }
+    return moves;
+}
+
+bool UsableAsInitialFile(std::wstring_view path) {
+    return path.empty() || path[0] == L'\\' || (path.size() >= 2 && path[1] == L':');
+}
+
+MappingFieldsCheck CheckMappingFields(std::wstring_view group, std::wstring_view exts, std::wstring_view exePath) {
+    if (group.empty() || exts.empty() || exePath.empty()) return MappingFieldsCheck::EmptyField;
+    if (HasTabOrLineBreak(group) || HasTabOrLineBreak(exts) || HasTabOrLineBreak(exePath))
+        return MappingFieldsCheck::TabOrLineBreak;
+    return MappingFieldsCheck::Ok;
+}
+
+std::wstring OversizeWarning(size_t mappingTextChars, size_t paramsChars) {
+    constexpr size_t kMaxMappingChars = kMappingsBufferChars - 1;
+    constexpr size_t kMaxParamsChars = kParamsBufferChars - 1;
+    std::wstring text;
+    if (mappingTextChars > kMaxMappingChars) {
+        text += L"The extension mappings take " + std::to_wstring(mappingTextChars) +
+                L" characters when saved, but only " + std::to_wstring(kMaxMappingChars) +
+                L" can be read back. Remove or shorten some mappings.";
+    }
+    if (paramsChars > kMaxParamsChars) {
+        if (!text.empty()) text += L"\n\n";
+        text += L"The mpv extra parameters are " + std::to_wstring(paramsChars) + L" characters long, but only " +
+                std::to_wstring(kMaxParamsChars) + L" can be read back. Shorten them.";
+    }
+    if (!text.empty()) text += L"\n\nNothing was saved.";
+    return text;
+}
