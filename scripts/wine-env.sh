@@ -20,6 +20,9 @@ wine_prepare() {
   if [ ! -f "$WINEPREFIX/.tessoravin-ready" ]; then
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
+    # Xvfb runs no window manager: unmanaged windows, or Wine waits about 2 s for one each
+    # time a top-level window is hidden or destroyed.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
     wineserver -w
     touch "$WINEPREFIX/.tessoravin-ready"
   fi
