@@ -152,19 +152,6 @@ DialogWatch WatchForDialog(const std::wstring& caption, const std::function<void
     return seen;
 }
 
-int CountProcesses(const std::wstring& exeName) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0) ++count;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
 int CountChildProcesses(const std::wstring& exeName) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;

@@ -47,11 +47,9 @@ DialogWatch WatchForDialog(const std::wstring& caption, const std::function<void
                            const std::function<void()>& action,
                            std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
-// Counts running processes with the executable name (case-insensitive).
-int CountProcesses(const std::wstring& exeName);
 bool ProcessExists(DWORD pid);
-// Counts running processes with the executable name that this process started; unlike
-// CountProcesses it is not disturbed by tests running side by side.
+// Counts running processes with the executable name that this process started, so tests
+// running side by side do not disturb each other's counts.
 int CountChildProcesses(const std::wstring& exeName);
 // Open kernel handles of this process: GetProcessHandleCount, or, where that reports none (it is
 // a stub under Wine 8), the number of handle values GetHandleInformation accepts.
