@@ -139,14 +139,6 @@ TEST(Persistence, SavedEmptyListLoadsAsDefaults) {
     EXPECT_TRUE(IsDefault(Loaded()));
 }
 
-TEST(Persistence, ChangesInTheStoreAreSeenAtTheNextLoad) {
-    fakehost::SetValue(L"mappings", L"video\tmkv\tC:\\a.exe");
-    EXPECT_EQ(Loaded().mappings.size(), 1u);
-    fakehost::SetValue(L"mappings", L"video\tmkv\tC:\\a.exe\naudio\tmp3\tC:\\b.exe");
-    EXPECT_EQ(Loaded().mappings.size(), 2u);
-    EXPECT_EQ(FindViewerForFileLocked(L"x.mp3"), L"C:\\b.exe");
-}
-
 TEST(Persistence, ValuesLongerThanTheBuffersAreReadOnlyUpToThem) {
     // A host that fills the whole buffer without a terminator must not be read past.
     fakehost::SetUnterminatedOverflow(true);
