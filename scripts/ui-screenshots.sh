@@ -25,11 +25,7 @@ shoot() {  # test name, picture file name
      TESSORAVIN_SCREENSHOT_READY=$(winepath -w "$ready" 2>/dev/null) \
      wine explorer /desktop=tessoravin-ui,800x600 ./dopus.exe --gtest_filter="$1" </dev/null >/dev/null 2>&1) &
   runner=$!
-  for _ in $(seq 1 200); do
-    [ -s "$ready" ] && break
-    sleep 0.1
-  done
-  if [ ! -s "$ready" ]; then
+  if ! wine_wait_for_file "$ready" 200; then
     echo "$1 never got its window on screen" >&2
     exit 1
   fi

@@ -24,11 +24,7 @@ cd "$build/tests/host/core"
 wine explorer /desktop=tessoravin,720x480 ./dopus.exe \
   --gtest_filter=ViewerWindow.PlayerWindowIsShownEnabledAndKeptFillingTheViewer </dev/null &
 runner=$!
-for _ in $(seq 1 150); do
-  [ -f "$ready" ] && break
-  sleep 0.1
-done
-if [ ! -f "$ready" ]; then
+if ! wine_wait_for_file "$ready" 150; then
   echo "the test never got its window on screen" >&2
   exit 1
 fi

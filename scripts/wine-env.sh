@@ -32,3 +32,13 @@ wine_prepare() {
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }
+
+# Waits up to $2 tenths of a second for the file $1 to exist with content.
+wine_wait_for_file() {
+  local _
+  for _ in $(seq 1 "$2"); do
+    [ -s "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
