@@ -1,6 +1,7 @@
 #pragma once
 // A host pane with a viewer window in it, made as Directory Opus makes them, and the stand-in
-// player (viewers\mpv\mpv.exe next to this dopus.exe) shown for "video" (mkv, mp4) and "audio" (mp3).
+// player (viewers\mpv\mpv.exe next to this dopus.exe) configured for "video" (mkv, mp4) and
+// "audio" (mp3). The player records its command line and what it reads from its pipe.
 #include <windows.h>
 
 #include <string>
@@ -25,7 +26,7 @@ inline std::wstring CommandLineFile() { return PrivateTempFolder() + L"standin-c
 inline std::wstring PipeLogFile() { return PrivateTempFolder() + L"standin-pipe.log"; }
 inline int RunningPlayers() { return CountChildProcesses(L"mpv.exe"); }
 
-// The player's window in the viewer's client coordinates.
+// The player's window in the viewer's client coordinates, and whether that is the client area.
 inline RECT ChildRect(HWND viewer, HWND child) {
     RECT rc = {};
     GetWindowRect(child, &rc);
@@ -33,30 +34,28 @@ inline RECT ChildRect(HWND viewer, HWND child) {
     return rc;
 }
 inline bool Fills(HWND viewer, HWND child) {
-    RECT client = {};
+    RECT client = {}, rc = ChildRect(viewer, child);
     GetClientRect(viewer, &client);
-    const RECT rc = ChildRect(viewer, child);
     return EqualRect(&rc, &client) != FALSE;
 }
 
 // The frame stays hidden unless asked: under Wine without a window manager, destroying a frame
 // that was ever on screen waits two seconds for the X server.
-class ViewerHost {
-public:
+struct ViewerHost {
     explicit ViewerHost(bool shown = false, const wchar_t* title = L"Tessoravin test host") {
-        moduleInstance = GetModuleHandleW(nullptr);
         SetEnvironmentVariableW(L"STANDIN_CMDLINE_FILE", CommandLineFile().c_str());
         SetEnvironmentVariableW(L"STANDIN_PIPE_LOG", PipeLogFile().c_str());
+        UsePlayer(PlayerPath());
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = moduleInstance;
+        wc.hInstance = GetModuleHandleW(nullptr);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = L"TessoravinTestHostPane";
         RegisterClassExW(&wc);
-        if (RegisterViewerClass(moduleInstance))
+        if (RegisterViewerClass(wc.hInstance))
             host = CreateWindowExW(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | (shown ? WS_VISIBLE : 0),
-                                   40, 40, 640, 400, nullptr, nullptr, moduleInstance, nullptr);
+                                   40, 40, 640, 400, nullptr, nullptr, wc.hInstance, nullptr);
         viewer = AddViewer();
     }
     ~ViewerHost() { DestroyWindow(host); }
@@ -67,18 +66,20 @@ public:
         RECT rc = {};
         GetClientRect(host, &rc);
         return CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, rc.right, rc.bottom, host, nullptr,
-                               moduleInstance, nullptr);
+                               GetModuleHandleW(nullptr), nullptr);
     }
     ViewerWindowState* State(HWND v = nullptr) const {
         return reinterpret_cast<ViewerWindowState*>(GetWindowLongPtrW(v ? v : viewer, GWLP_USERDATA));
     }
-    LRESULT Load(const wchar_t* path, HWND v = nullptr) const {
-        return SendMessageW(v ? v : viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(path));
+    LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, HWND v = nullptr) const {
+        return SendMessageW(v ? v : viewer, msg, wParam, lParam);
     }
-    LRESULT Clear() const { return SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0); }
+    LRESULT Load(const wchar_t* path, HWND v = nullptr) const {
+        return Send(DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(path), v);
+    }
+    LRESULT Clear() const { return Send(DVPLUGINMSG_CLEAR); }
 
-    HWND host = nullptr;
-    HWND viewer = nullptr;
+    HWND host = nullptr, viewer = nullptr;
 };
 
 }  // namespace viewertest

@@ -16,12 +16,12 @@ bool IsEmpty(const ViewerWindowState& s) {
            s.filePath.empty();
 }
 
+// Paths are quoted, not escaped: a quote and non-ASCII in the file's path reach the player as given.
 TEST(ViewerLaunch, PlayerGetsTheCommandLineByteForByteAndEachViewerItsOwnPipe) {
     ViewerHost pane;
     const HWND second = pane.AddViewer();
-    ASSERT_NE(second, nullptr);
-    const std::wstring n = Decimal(pane.viewer), file = L"D:\\Media\\clip one.mkv";
-    for (const std::wstring params : {L"--force-window=yes --border=no", L""}) {
+    const std::wstring n = Decimal(pane.viewer), file = L"D:\\Fr\u00e8re\\\u97f3 \"x\".mkv";
+    for (const std::wstring params : {L"--force-window=yes --title=\"a b\"", L""}) {
         UsePlayer(PlayerPath(), params);
         pane.Clear();
         ASSERT_EQ(pane.Load(file.c_str()), 1);
@@ -35,11 +35,11 @@ TEST(ViewerLaunch, PlayerGetsTheCommandLineByteForByteAndEachViewerItsOwnPipe) {
     ASSERT_EQ(pane.Load(L"C:\\v\\b.mp3", second), 1);
     EXPECT_EQ(pane.State()->pipeName, L"\\\\.\\pipe\\dopus_mpv_" + n);
     EXPECT_EQ(pane.State(second)->pipeName, L"\\\\.\\pipe\\dopus_mpv_" + Decimal(second));
-    EXPECT_EQ(GetParent(pane.State(second)->childHwnd), second);
-    EXPECT_EQ(RunningPlayers(), 2);
 }
 
-TEST(ViewerLaunch, MissingPlayerLeavesOnlyThePipeName) {
+// A missing player leaves only the pipe name set; a player that never shows its window is given
+// up after about 5 s and runs on, unseen, until the next clear.
+TEST(ViewerLaunch, FailedStartsShowNothing) {
     ViewerHost pane;
     UsePlayer(fakehost::ProgramFolder() + L"\\viewers\\mpv\\missing.exe");
     EXPECT_EQ(pane.Load(L"C:\\v\\a.mkv"), 0);
@@ -48,51 +48,39 @@ TEST(ViewerLaunch, MissingPlayerLeavesOnlyThePipeName) {
     EXPECT_EQ(s.pipeName, PipeNameFor(pane.viewer));
     s.pipeName.clear();
     EXPECT_TRUE(IsEmpty(s));
-}
 
-TEST(ViewerLaunch, PlayerWithoutWindowRunsUnseenUntilTheNextClear) {
-    ViewerHost pane;
     UsePlayer(PlayerPath());
     SetPlayerMode(L"nowindow");
+    const ULONGLONG start = GetTickCount64();
     EXPECT_EQ(pane.Load(L"C:\\v\\a.mkv"), 0);
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_TRUE(waited >= 4500 && waited < 10000) << waited;
     EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] mpv: failed to find child window within 5s\r\n"), 1);
-    const ViewerWindowState& s = *pane.State();
     const DWORD pid = s.pid;
-    EXPECT_TRUE(s.process && s.thread && s.job && !s.childHwnd && s.filePath == L"C:\\v\\a.mkv");
     EXPECT_TRUE(ProcessExists(pid));
     pane.Clear();
     EXPECT_FALSE(ProcessExists(pid));  // KillChild waits for the end
-    EXPECT_TRUE(IsEmpty(s));
 }
 
-TEST(ViewerLaunch, KillChildOnAnEmptyStateOnlyLogs) {
-    ViewerWindowState s;
-    KillChild(s);
-    EXPECT_TRUE(IsEmpty(s));
+// On an empty state KillChild only logs. A player outside its job (its assignment failed) must not
+// outlive KillChild; without any job it gets its short wait and is then terminated.
+TEST(ViewerLaunch, KillChildOnlyLogsWhenEmptyAndNeverLeavesAPlayerRunning) {
+    ViewerWindowState empty;
+    KillChild(empty);
+    EXPECT_TRUE(IsEmpty(empty));
     EXPECT_EQ(CountLogLines(L"] ["), 2);
     EXPECT_EQ(CountLogLines(L"] [KillChild] KillChild enter\r\n"), 1);
     EXPECT_EQ(CountLogLines(L"] [KillChild] KillChild leave\r\n"), 1);
-}
 
-// A job that does not hold the player (its assignment failed) must not let it outlive KillChild;
-// without any job the player gets its short wait and is then terminated.
-TEST(ViewerLaunch, KillChildEndsAPlayerOutsideItsJob) {
     ViewerHost pane;
     for (const bool withJob : {true, false}) {
-        std::wstring line = BuildPlayerCommandLine(PlayerPath(), WindowNumber(pane.viewer), PipeNameFor(pane.viewer),
-                                                   L"", L"C:\\v\\a.mkv");
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION started = {};
-        ASSERT_TRUE(CreateProcessW(PlayerPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &started));
-        ViewerWindowState s;
-        s.process.Reset(started.hProcess);
-        s.thread.Reset(started.hThread);
+        ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
+        ViewerWindowState& s = *pane.State();
+        const DWORD pid = s.pid;
+        s.job.Release();  // the player stays in a job KillChild does not know
         if (withJob) s.job.Reset(CreateJobObjectW(nullptr, nullptr));
-        ASSERT_TRUE(WaitUntil([&] { return FindWindowExW(pane.viewer, nullptr, L"mpv", nullptr); }, kPlayerWait));
         KillChild(s);
-        EXPECT_FALSE(ProcessExists(started.dwProcessId)) << withJob;
+        EXPECT_FALSE(ProcessExists(pid)) << withJob;
         EXPECT_TRUE(IsEmpty(s));
         WaitUntil([&] { return !FindWindowExW(pane.viewer, nullptr, L"mpv", nullptr); }, kPlayerWait);
     }
