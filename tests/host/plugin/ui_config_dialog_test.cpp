@@ -8,6 +8,9 @@ using namespace uitest;
 
 namespace {
 
+using Posted = std::vector<std::tuple<HWND, WPARAM, LPARAM>>;
+using Saves = std::vector<std::wstring>;
+
 TEST(ConfigDialog, OpensWithEnglishTextsAndTheStoredConfiguration) {
     ConfigSession s(kThreeRows, L"  --mute=yes ");
     ASSERT_NE(s.dialog, nullptr);
@@ -21,8 +24,7 @@ TEST(ConfigDialog, OpensWithEnglishTextsAndTheStoredConfiguration) {
     };
     for (const auto& [id, text] : texts) EXPECT_EQ(ControlText(s.dialog, id), text) << "control " << id;
 
-    HWND header = reinterpret_cast<HWND>(SendMessageW(s.list, LVM_GETHEADER, 0, 0));
-    ASSERT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 3);
+    ASSERT_EQ(Header_GetItemCount(ListView_GetHeader(s.list)), 3);
     const std::pair<const wchar_t*, int> columns[] = {{L"Group", 80}, {L"Extensions", 180}, {L"mpv.exe Path", 320}};
     for (int i = 0; i < 3; ++i) {
         wchar_t title[64] = {};
@@ -30,28 +32,27 @@ TEST(ConfigDialog, OpensWithEnglishTextsAndTheStoredConfiguration) {
         column.mask = LVCF_TEXT | LVCF_WIDTH;
         column.pszText = title;
         column.cchTextMax = 64;
-        ASSERT_TRUE(SendMessageW(s.list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
+        ASSERT_TRUE(ListView_GetColumn(s.list, i, &column));
         EXPECT_STREQ(title, columns[i].first);
         EXPECT_EQ(column.cx, columns[i].second) << columns[i].first;
     }
-    const auto exStyle = static_cast<DWORD>(SendMessageW(s.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    EXPECT_EQ(exStyle & 0x00010021u, 0x00010021u);  // grid lines, full-row select, double buffer
-
+    // Grid lines, full-row select, double buffer.
+    EXPECT_EQ(ListView_GetExtendedListViewStyle(s.list) & 0x00010021u, 0x00010021u);
     EXPECT_EQ(s.Rows(), kThreeRows);  // in stored order, paths unresolved
     EXPECT_EQ(SelectedRow(s.list), -1);
     EXPECT_EQ(GetFocus(), s.list);
     EXPECT_NE(SendMessageW(s.dialog, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_NE(SendMessageW(s.dialog, WM_GETICON, ICON_BIG, 0), 0);
-
-    EXPECT_TRUE(LogContains(L"[DVP_Configure] DVP_Configure ENTER\r\n"));
-    EXPECT_TRUE(LogContains(L"[CreateConfigDialog] CreateConfigDialog enter\r\n"));
-    EXPECT_TRUE(LogContains(L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK\r\n"));
-    EXPECT_TRUE(LogContains(L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=0x"));
-    EXPECT_TRUE(LogContains(L"[DVP_Configure] DVP_Configure return hwnd=0x"));
+    for (const wchar_t* line : {L"[DVP_Configure] DVP_Configure ENTER\r\n",
+                                L"[CreateConfigDialog] CreateConfigDialog enter\r\n",
+                                L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK\r\n",
+                                L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=0x",
+                                L"[DVP_Configure] DVP_Configure return hwnd=0x"})
+        EXPECT_TRUE(LogContains(line)) << testing::PrintToString(std::wstring(line));
 }
 
 TEST(ConfigDialog, OpensOnTheDefaultsWhenNothingIsStored) {
-    ConfigSession s;
+    ConfigSession s(std::vector<Row>{});
     ASSERT_NE(s.dialog, nullptr);
     const std::vector<Row> rows = s.Rows();
     ASSERT_EQ(rows.size(), 2u);
@@ -63,124 +64,101 @@ TEST(ConfigDialog, OpensOnTheDefaultsWhenNothingIsStored) {
 }
 
 TEST(ConfigDialog, AddOpensTheEditorOnDefaultsAndOnlyOkAppends) {
-    ConfigSession s(kThreeRows);
+    ConfigSession s;
     ASSERT_NE(s.dialog, nullptr);
-
-    const EditorView cancelled =
-        EditAndClose([&] { Press(s.dialog, IDC_ADD); }, [](HWND e) { HoldForScreenshotIfAsked(e); }, false);
-    ASSERT_NE(cancelled.editor, nullptr) << "no editor";
-    EXPECT_EQ(cancelled.caption, kEditorCaption);
-    EXPECT_EQ(cancelled.group, L"video");
-    EXPECT_EQ(cancelled.exts, L"mkv;mp4");
-    EXPECT_EQ(cancelled.path, kDefaultPlayer);
-    EXPECT_TRUE(cancelled.groupFocused);
-    EXPECT_EQ(cancelled.selStart, 0u);
-    EXPECT_EQ(cancelled.selEnd, 5u);  // all of "video"
+    const DWORD testThread = GetCurrentThreadId();
+    bool groupFocused = false;
+    DWORD selStart = 1, selEnd = 0;
+    // EditAndClose finds the editor by its caption, "Edit Mapping".
+    const Row shown = EditAndClose(
+        [&] { Press(s.dialog, IDC_ADD); },
+        [&](HWND editor) {
+            HWND group = GetDlgItem(editor, IDC_GROUP);
+            // The focus may still be on its way while the new window is being activated.
+            groupFocused = Await([&] { return GuiInfo(testThread).hwndFocus == group ? group : nullptr; }) != nullptr;
+            SendMessageW(group, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+            HoldForScreenshotIfAsked(editor);
+        },
+        false);
+    EXPECT_EQ(shown, (Row{L"video", L"mkv;mp4", kDefaultPlayer}));
+    EXPECT_TRUE(groupFocused);
+    EXPECT_EQ(std::make_pair(selStart, selEnd), std::make_pair(DWORD{0}, DWORD{5}));  // all of "video"
     EXPECT_EQ(s.Rows(), kThreeRows);
 
-    const EditorView added = EditAndClose([&] { Press(s.dialog, IDC_ADD); },
-                                          [](HWND e) { FillEditor(e, L"Docs", L"pdf", L"D:\\v.exe"); }, true);
-    ASSERT_NE(added.editor, nullptr);
+    EditAndClose([&] { Press(s.dialog, IDC_ADD); }, [](HWND e) { FillEditor(e, L" ", L"pdf", L"D:\\v.exe"); }, true);
     std::vector<Row> expected = kThreeRows;
-    expected.push_back({L"Docs", L"pdf", L"D:\\v.exe"});
+    expected.push_back({L" ", L"pdf", L"D:\\v.exe"});  // a group of one blank is a group
     EXPECT_EQ(s.Rows(), expected);
     EXPECT_EQ(SelectedRow(s.list), -1);
-    EXPECT_TRUE(s.Saves().empty()) << "nothing is saved before OK";
+    EXPECT_TRUE(s.Saved().empty()) << "nothing is saved before OK";
 }
 
-TEST(ConfigDialog, EditWithoutSelectionAsksForOneAndDeleteDoesNothing) {
-    ConfigSession s(kThreeRows);
+TEST(ConfigDialog, EditDeleteAndDoubleClickActOnTheSelectedRowOnly) {
+    ConfigSession s;
     ASSERT_NE(s.dialog, nullptr);
     EXPECT_EQ(AnswerBox([&] { Press(s.dialog, IDC_EDIT); }, IDOK), L"Please select a mapping first.");
-
-    EXPECT_FALSE(DialogAppears(kBoxCaption, [&] { Press(s.dialog, IDC_DELETE); }));
+    EXPECT_FALSE(WithDialog(kBoxCaption, [&] { Press(s.dialog, IDC_DELETE); }, Cancel));
     EXPECT_EQ(s.Rows(), kThreeRows);
-}
 
-TEST(ConfigDialog, EditButtonEditsTheSelectedRowInPlace) {
-    ConfigSession s(kThreeRows);
-    ASSERT_NE(s.dialog, nullptr);
-    SelectRow(s.list, 1);
-    const EditorView view = EditAndClose([&] { Press(s.dialog, IDC_EDIT); },
-                                         [](HWND e) { FillEditor(e, nullptr, L"ogg", nullptr); }, true);
-    EXPECT_EQ(view.group, kThreeRows[1].group);
-    EXPECT_EQ(view.exts, kThreeRows[1].exts);
-    EXPECT_EQ(view.path, kThreeRows[1].path);
-    std::vector<Row> expected = kThreeRows;
-    expected[1].exts = L"ogg";
-    EXPECT_EQ(s.Rows(), expected);
-    EXPECT_EQ(SelectedRow(s.list), -1);
-
-    SelectRow(s.list, 2);
-    EditAndClose([&] { Press(s.dialog, IDC_EDIT); }, [](HWND e) { FillEditor(e, L"x", L"y", L"z"); }, false);
-    EXPECT_EQ(s.Rows(), expected) << "Cancel keeps the row";
-}
-
-TEST(ConfigDialog, DeleteAnsweredNoKeepsEverythingYesRemovesExactlyThatRow) {
-    ConfigSession s(kThreeRows);
-    ASSERT_NE(s.dialog, nullptr);
     SelectRow(s.list, 1);
     EXPECT_EQ(AnswerBox([&] { Press(s.dialog, IDC_DELETE); }, IDNO), L"Delete the selected mapping?");
     EXPECT_EQ(s.Rows(), kThreeRows);
     EXPECT_EQ(SelectedRow(s.list), 1);
-
     EXPECT_EQ(AnswerBox([&] { Press(s.dialog, IDC_DELETE); }, IDYES), L"Delete the selected mapping?");
-    EXPECT_EQ(s.Rows(), (std::vector<Row>{kThreeRows[0], kThreeRows[2]}));
-    EXPECT_EQ(SelectedRow(s.list), -1);
-}
+    std::vector<Row> rows = {kThreeRows[0], kThreeRows[2]};
+    EXPECT_EQ(s.Rows(), rows);
+    EXPECT_EQ(SelectedRow(s.list), -1);  // every refill drops the selection
 
-TEST(ConfigDialog, DoubleClickEditsTheRowUnderTheMouseAndEmptySpaceNothing) {
-    ConfigSession s(kThreeRows);
-    ASSERT_NE(s.dialog, nullptr);
-    const EditorView view = EditAndClose(
-        [&] {
-            DoubleClick(s.list, RowCenter(s.list, 2));
+    SelectRow(s.list, 1);
+    const auto edit = [&] { Press(s.dialog, IDC_EDIT); };
+    EXPECT_EQ(EditAndClose(edit, [](HWND e) { FillEditor(e, nullptr, L"ogg", nullptr); }, true), kThreeRows[2]);
+    rows[1].exts = L"ogg";
+    EXPECT_EQ(s.Rows(), rows);
+    EXPECT_EQ(SelectedRow(s.list), -1);
+    SelectRow(s.list, 0);
+    EXPECT_EQ(EditAndClose(edit, [](HWND e) { FillEditor(e, L"x", L"y", L"z"); }, false), rows[0]);
+    EXPECT_EQ(s.Rows(), rows) << "Cancel keeps the row";
+
+    // Left clicks at a point of the list's client area, as the mouse produces them.
+    const auto clicks = [&](POINT at, bool twice) {
+        return [&s, at, twice] {
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+                if (twice || message != WM_LBUTTONDBLCLK)
+                    PostMessageW(s.list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
             Flush();
-        },
-                                         [](HWND e) { FillEditor(e, L"films", nullptr, nullptr); }, true);
-    EXPECT_EQ(view.group, L"clips");
-    std::vector<Row> expected = kThreeRows;
-    expected[2].group = L"films";
-    EXPECT_EQ(s.Rows(), expected);
-    EXPECT_EQ(SelectedRow(s.list), -1);
-
+        };
+    };
+    const auto rowCenter = [&](int row) {
+        RECT r = {};
+        ListView_GetItemRect(s.list, row, &r, LVIR_BOUNDS);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    EXPECT_FALSE(WithDialog(kEditorCaption, clicks(rowCenter(0), false), Cancel)) << "a single click edited";
+    // Row 0 is selected; a double-click edits the row under the mouse.
+    EXPECT_EQ(EditAndClose(clicks(rowCenter(1), true), [](HWND e) { FillEditor(e, L"films", nullptr, nullptr); }, true),
+              rows[1]);
+    rows[1].group = L"films";
+    EXPECT_EQ(s.Rows(), rows);
     RECT client = {};
     GetClientRect(s.list, &client);
-    const POINT below = {40, client.bottom - 5};  // under the last row
-    ASSERT_EQ(SendMessageW(s.list, LVM_GETITEMCOUNT, 0, 0), 3);
-    EXPECT_FALSE(DialogAppears(kEditorCaption, [&] {
-        DoubleClick(s.list, below);
-        Flush();
-    })) << "the editor opened for empty space";
+    EXPECT_FALSE(WithDialog(kEditorCaption, clicks({40, client.bottom - 5}, true), Cancel))
+        << "the editor opened for the empty space under the rows";
 }
 
-TEST(ConfigDialog, OkInstallsSavesAndNotifiesTheHost) {
-    ConfigSession s(kThreeRows, L"--mute=yes", true, 0xFEEDBEEF);
+TEST(ConfigDialog, OkSavesAndNotifiesTheHost) {
+    ConfigSession s;
     ASSERT_NE(s.dialog, nullptr);
-    EditAndClose([&] { Press(s.dialog, IDC_ADD); },
-                 [](HWND e) { FillEditor(e, L" ", L"xyz", L"C:\\players\\x.exe"); }, true);
+    SelectRow(s.list, 0);
+    AnswerBox([&] { Press(s.dialog, IDC_DELETE); }, IDYES);
     SetDlgItemTextW(s.dialog, IDC_PARAMS, L" --volume=50 ");
     Press(s.dialog, IDOK);
     EXPECT_FALSE(IsWindow(s.dialog));
-
-    std::vector<Row> expected = kThreeRows;
-    expected.push_back({L" ", L"xyz", L"C:\\players\\x.exe"});  // a blank group is a group
-    const auto saves = s.Saves();
-    ASSERT_EQ(saves.size(), 1u);
-    ASSERT_EQ(saves[0].items.size(), 2u);
-    EXPECT_EQ(saves[0].pluginName, L"Tessoravin");
-    EXPECT_EQ(saves[0].items[0].key, L"mappings");
-    EXPECT_EQ(saves[0].items[0].value, StoredText(expected));
-    EXPECT_EQ(saves[0].items[1].key, L"mpvParams");
-    EXPECT_EQ(saves[0].items[1].value, L" --volume=50 ");  // untrimmed
-
-    Flush();
-    ASSERT_EQ(Notifications().size(), 1u);
-    EXPECT_EQ(Notifications()[0].wParam, 0u);
-    EXPECT_EQ(Notifications()[0].lParam, static_cast<LPARAM>(0xFEEDBEEFu));  // widened without sign
-    EXPECT_TRUE(LogContains(L"[ConfigDlgProc]   PostMessage DVPLUGINMSG_REINITIALIZE to 0x"));
-    EXPECT_TRUE(LogContains(L", data=4276993775\r\n"));
-    EXPECT_TRUE(LogContains(L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY\r\n"));
+    EXPECT_EQ(s.Saved(), (Saves{L"save Tessoravin", L"mappings=" + StoredText({kThreeRows[1], kThreeRows[2]}),
+                                L"mpvParams= --volume=50 "}));  // untrimmed
+    EXPECT_EQ(s.Notified(), (Posted{{s.host, 0, static_cast<LPARAM>(0xFEEDBEEFu)}}));  // widened without sign
+    for (const wchar_t* line : {L"[ConfigDlgProc]   PostMessage DVPLUGINMSG_REINITIALIZE to 0x",
+                                L", data=4276993775\r\n", L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY\r\n"})
+        EXPECT_TRUE(LogContains(line)) << testing::PrintToString(std::wstring(line));
 }
 
 TEST(ConfigDialog, OkWithoutNotificationWindowSavesButPostsNothing) {
@@ -188,14 +166,10 @@ TEST(ConfigDialog, OkWithoutNotificationWindowSavesButPostsNothing) {
     ASSERT_NE(s.dialog, nullptr);
     SetDlgItemTextW(s.dialog, IDC_PARAMS, L"");
     Press(s.dialog, IDOK);
-    Flush();
-    const auto saves = s.Saves();
-    ASSERT_EQ(saves.size(), 1u);
-    EXPECT_EQ(saves[0].items[0].value, StoredText(kThreeRows));
-    EXPECT_EQ(saves[0].items[1].value, L"");  // a cleared field stores empty parameters
-    EXPECT_TRUE(Notifications().empty());
-    EXPECT_FALSE(LogContains(L"DVPLUGINMSG_REINITIALIZE"));
     EXPECT_FALSE(IsWindow(s.dialog));
+    EXPECT_EQ(s.Saved(), (Saves{L"save Tessoravin", L"mappings=" + StoredText(kThreeRows), L"mpvParams="}));
+    EXPECT_TRUE(s.Notified().empty());
+    EXPECT_FALSE(LogContains(L"DVPLUGINMSG_REINITIALIZE"));
 }
 
 TEST(ConfigDialog, FailedSaveShowsThePathThenStillNotifiesAndCloses) {
@@ -205,75 +179,54 @@ TEST(ConfigDialog, FailedSaveShowsThePathThenStillNotifiesAndCloses) {
     EXPECT_EQ(AnswerBox([&] { Press(s.dialog, IDOK); }, IDOK),
               std::wstring(L"Failed to save config:\n  ") + kConfigPath);
     EXPECT_FALSE(IsWindow(s.dialog));
-    EXPECT_EQ(s.Saves().size(), 1u);
-    Flush();
-    ASSERT_EQ(Notifications().size(), 1u);
-    EXPECT_EQ(Notifications()[0].lParam, 7);
+    EXPECT_EQ(s.Saved().size(), 3u);
+    EXPECT_EQ(s.Notified(), (Posted{{s.host, 0, 7}}));
 }
 
 TEST(ConfigDialog, CancelSavesNothingPostsNothingAndEndsTheThreadsLoop) {
-    ConfigSession s(kThreeRows);
+    ConfigSession s;
     ASSERT_NE(s.dialog, nullptr);
     SelectRow(s.list, 0);
     AnswerBox([&] { Press(s.dialog, IDC_DELETE); }, IDYES);
     SetDlgItemTextW(s.dialog, IDC_PARAMS, L"--changed");
     Press(s.dialog, IDCANCEL);
     EXPECT_FALSE(IsWindow(s.dialog));
-
     MSG quit = {};
     ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no quit message";
     EXPECT_EQ(quit.wParam, 0u);
-    Flush();
-    EXPECT_TRUE(s.Saves().empty());
-    EXPECT_TRUE(Notifications().empty());
-    EXPECT_EQ(fakehost::Value(L"mappings"), StoredText(kThreeRows));
-    EXPECT_TRUE(LogContains(L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY\r\n"));
+    EXPECT_TRUE(s.Saved().empty());
+    EXPECT_TRUE(s.Notified().empty());
 }
 
-// --- the two refusals of texts the stored format cannot bring back ---
-
-TEST(ConfigDialog, OkRefusesMappingsTooLongToLoadBack) {
-    ConfigSession s(kThreeRows);
+// What the stored format cannot bring back whole is refused, and nothing changes.
+TEST(ConfigDialog, OkRefusesTextsTooLongToLoadBack) {
+    ConfigSession s;
     ASSERT_NE(s.dialog, nullptr);
-    const std::wstring longExts(8200, L'x');
-    EditAndClose([&] { Press(s.dialog, IDC_ADD); },
-                 [&](HWND e) { FillEditor(e, nullptr, longExts.c_str(), nullptr); }, true);
-    ASSERT_EQ(s.Rows().size(), 4u);
+    const auto expectRefusal = [&](const wchar_t* names, const wchar_t* limit, const wchar_t* notNamed) {
+        const std::wstring text = AnswerBox([&] { Press(s.dialog, IDOK); }, IDOK);
+        const auto has = [&](const wchar_t* part) { return text.find(part) != std::wstring::npos; };
+        EXPECT_TRUE(has(names) && has(limit) && !has(notNamed)) << testing::PrintToString(text);
+        EXPECT_TRUE(IsWindow(s.dialog));
+        EXPECT_TRUE(s.Saved().empty());
+        EXPECT_TRUE(s.Notified().empty());
+    };
+    SetDlgItemTextW(s.dialog, IDC_PARAMS, std::wstring(1024, L'p').c_str());
+    expectRefusal(L"mpv extra parameters", L"1023", L"extension mappings");
 
-    const std::wstring text = AnswerBox([&] { Press(s.dialog, IDOK); }, IDOK);
-    EXPECT_NE(text.find(L"extension mappings"), std::wstring::npos) << text;
-    EXPECT_NE(text.find(L"8191"), std::wstring::npos) << text;
-    EXPECT_EQ(text.find(L"parameters"), std::wstring::npos) << text;
-    EXPECT_TRUE(IsWindow(s.dialog));
-    Flush();
-    EXPECT_TRUE(s.Saves().empty());
-    EXPECT_TRUE(Notifications().empty());
-    EXPECT_EQ(fakehost::Value(L"mappings"), StoredText(kThreeRows));
+    const std::wstring longExts(8200, L'x');
+    SetDlgItemTextW(s.dialog, IDC_PARAMS, std::wstring(1023, L'p').c_str());
+    EditAndClose([&] { Press(s.dialog, IDC_ADD); }, [&](HWND e) { FillEditor(e, nullptr, longExts.c_str(), nullptr); },
+                 true);
+    ASSERT_EQ(s.Rows().size(), 4u);
+    expectRefusal(L"extension mappings", L"8191", L"parameters");
 
     // Once short enough again, OK goes through.
     SelectRow(s.list, 3);
     AnswerBox([&] { Press(s.dialog, IDC_DELETE); }, IDYES);
     Press(s.dialog, IDOK);
     EXPECT_FALSE(IsWindow(s.dialog));
-    EXPECT_EQ(s.Saves().size(), 1u);
-}
-
-TEST(ConfigDialog, OkRefusesParametersTooLongToLoadBack) {
-    ConfigSession s(kThreeRows);
-    ASSERT_NE(s.dialog, nullptr);
-    SetDlgItemTextW(s.dialog, IDC_PARAMS, std::wstring(1024, L'p').c_str());
-    const std::wstring text = AnswerBox([&] { Press(s.dialog, IDOK); }, IDOK);
-    EXPECT_NE(text.find(L"mpv extra parameters"), std::wstring::npos) << text;
-    EXPECT_NE(text.find(L"1023"), std::wstring::npos) << text;
-    EXPECT_TRUE(IsWindow(s.dialog));
-    EXPECT_TRUE(s.Saves().empty());
-
-    SetDlgItemTextW(s.dialog, IDC_PARAMS, std::wstring(1023, L'p').c_str());
-    Press(s.dialog, IDOK);
-    EXPECT_FALSE(IsWindow(s.dialog));
-    const auto saves = s.Saves();
-    ASSERT_EQ(saves.size(), 1u);
-    EXPECT_EQ(saves[0].items[1].value.size(), 1023u);
+    EXPECT_EQ(s.Saved(), (Saves{L"save Tessoravin", L"mappings=" + StoredText(kThreeRows),
+                                L"mpvParams=" + std::wstring(1023, L'p')}));
 }
 
 }  // namespace
