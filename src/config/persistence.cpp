@@ -99,6 +99,11 @@ void LocateConfigPath() {
     LogPrintf(L"[LocateConfigPath] LocateConfigPath (fallback): [%s]", configPath.c_str());
 }
 
+std::wstring CurrentConfigPath() {
+    ConfigLockGuard lock;
+    return configPath;
+}
+
 void LoadConfigAtEntry() {
     {
         ConfigLockGuard lock;

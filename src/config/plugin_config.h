@@ -52,6 +52,7 @@ void LocateConfigPath();
 std::wstring FindViewerForFileLocked(const wchar_t* filePath);
 std::wstring CurrentPlayerParams();
 std::wstring CurrentHandleExts();
+std::wstring CurrentConfigPath();
 struct ConfigSnapshot {
     std::vector<MappingEntry> mappings;
     std::wstring mpvParams;

@@ -4,7 +4,6 @@
 
 #include <atomic>
 
-#include "common/config_lock.h"
 #include "common/text.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
@@ -12,7 +11,6 @@
 #include "plugin/host_api.h"
 #include "plugin/host_records.h"
 #include "plugin/instance.h"
-#include "resources/resource.h"
 #include "viewer/viewer.h"
 #include "ui/config_dialog.h"
 
@@ -28,18 +26,8 @@ Result Firewall(Result onError, Body&& body) noexcept {
     }
 }
 
-HICON LoadPluginIcon(int size) {
-    return static_cast<HICON>(LoadImageW(moduleInstance, MAKEINTRESOURCEW(IDI_TESSORAVIN), IMAGE_ICON, size,
-                                         size, LR_DEFAULTCOLOR));
-}
-
 // Registration is tried once per process, whether or not it worked.
 std::atomic<bool> viewerClassRegistered{false};
-
-std::wstring CurrentConfigPath() {
-    ConfigLockGuard lock;
-    return configPath;
-}
 
 }  // namespace
 

@@ -5,7 +5,6 @@
 #include <iterator>
 #include <new>
 
-#include "common/config_lock.h"
 #include "log/log.h"
 #include "plugin/host_api.h"
 #include "plugin/instance.h"
@@ -28,11 +27,6 @@ ConfigDialogState* StateOf(HWND dialog) {
 }
 
 HWND MappingList(HWND dialog) { return GetDlgItem(dialog, IDC_MAPPING_LIST); }
-
-std::wstring CurrentConfigPathText() {
-    ConfigLockGuard lock;
-    return configPath;
-}
 
 void SetupMappingList(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kListExStyles);
@@ -111,7 +105,7 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM lParam) {
     SetupMappingList(MappingList(dialog));
     FillMappingList(MappingList(dialog), state.editMappings);
     SetDlgItemTextW(dialog, IDC_PARAMS, state.editParams.c_str());
-    SetDlgItemTextW(dialog, IDC_CONFIG_PATH, CurrentConfigPathText().c_str());
+    SetDlgItemTextW(dialog, IDC_CONFIG_PATH, CurrentConfigPath().c_str());
     RecordInitialLayout(dialog, state);
     SetDialogIcons(dialog);
     LogWrite(L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK\r\n");
@@ -205,7 +199,7 @@ void OnOk(HWND dialog, ConfigDialogState& state) {
     state.editParams = std::move(params);
     ApplyConfig(state.editMappings, state.editParams);
     if (!PluginConfig::Save()) {
-        const std::wstring text = L"Failed to save config:\n  " + CurrentConfigPathText();
+        const std::wstring text = L"Failed to save config:\n  " + CurrentConfigPath();
         MessageBoxW(dialog, text.c_str(), kMessageCaption, MB_ICONERROR);
     }
     if (state.notifyWnd) {

@@ -1,14 +1,8 @@
 #include "ui/dialog_support.h"
 
 #include "plugin/instance.h"
-#include "resources/resource.h"
 
 namespace {
-HICON LoadIconAt(int size) {
-    return static_cast<HICON>(
-        LoadImageW(moduleInstance, MAKEINTRESOURCEW(IDI_TESSORAVIN), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-}
-
 void ReleaseIcon(HWND dialog, WPARAM which) {
     // WM_SETICON hands back the icon it replaces.
     if (auto icon = reinterpret_cast<HICON>(SendMessageW(dialog, WM_SETICON, which, 0))) DestroyIcon(icon);
@@ -16,8 +10,8 @@ void ReleaseIcon(HWND dialog, WPARAM which) {
 }  // namespace
 
 void SetDialogIcons(HWND dialog) {
-    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconAt(16)));
-    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconAt(32)));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadPluginIcon(16)));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadPluginIcon(32)));
 }
 
 void ReleaseDialogIcons(HWND dialog) {
