@@ -1,6 +1,9 @@
 # Two commands on a fresh Debian machine (as root):
 #   make        installs what the build needs, builds Tessoravin.dll, prints where it is
-#   make test   the same, then runs every test under Wine inside Xvfb
+#   make test   the same, then installs Wine and Xvfb and runs every test under Wine
+# Any order works, any number of times (make bench first, make test alone, make -j2 test):
+# ctest finds Wine when a test runs (cmake/wine-run.sh), not when build/ was configured.
+#   make dist   the release zip: build/dist/Tessoravin-<version>-x64.zip
 BUILD_DIR ?= build
 TOOLCHAIN := cmake/mingw-w64-x86_64.cmake
 
@@ -14,7 +17,7 @@ TEST_PROBES  := wineserver /usr/lib/wine/wine64 xvfb-run xauth
 
 probe_missing = $(strip $(foreach p,$(1),$(if $(or $(wildcard $(p)),$(shell command -v $(p) 2>/dev/null)),,$(p))))
 
-.PHONY: all build test deps test-deps bench clean
+.PHONY: all build test deps test-deps bench dist clean
 
 all: build
 	@echo "Tessoravin.dll: $(abspath $(BUILD_DIR))/Tessoravin.dll"
@@ -37,11 +40,18 @@ $(BUILD_DIR)/CMakeCache.txt: | deps
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j$$(nproc)
 
-test: test-deps build
+# The test packages are installed after the build, never beside it: under -j the two would
+# otherwise race (two apt-gets, or a configure that sees Wine half installed).
+test: build
+	@$(MAKE) --no-print-directory test-deps
 	scripts/wine-ctest.sh $(BUILD_DIR)
 
-bench: test-deps build
+bench: build
+	@$(MAKE) --no-print-directory test-deps
 	scripts/wine-bench.sh $(BUILD_DIR)
+
+dist: build
+	cmake --build $(BUILD_DIR) --target dist
 
 clean:
 	rm -rf $(BUILD_DIR)
