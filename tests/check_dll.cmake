@@ -1,6 +1,7 @@
 # Checks the built module as the file manager will see it: only system DLLs imported (the
-# runtime is linked in), and the five entry points exported by name, undecorated.
-#   cmake -DOBJDUMP=... -DDLL=... -P check_dll.cmake
+# runtime is linked in), the five entry points exported by name, undecorated, and the project
+# version in the version resource.
+#   cmake -DOBJDUMP=... -DDLL=... -DVERSION=... -P check_dll.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -31,4 +32,11 @@ foreach(export DVP_IdentifyW DVP_IdentifyFileW DVP_CreateViewer DVP_About DVP_Co
     message(FATAL_ERROR "${export} is not exported by name")
   endif()
 endforeach()
+# FileVersion and ProductVersion are UTF-16 strings in the version resource.
+file(STRINGS ${DLL} versions ENCODING UTF-16LE REGEX "^[0-9.]+$")
+list(FILTER versions INCLUDE REGEX "^${VERSION}$")
+list(LENGTH versions version_count)
+if(NOT version_count EQUAL 2)
+  message(FATAL_ERROR "the version resource does not carry ${VERSION} twice (found ${version_count})")
+endif()
 message(STATUS "imports: ${imports}")
