@@ -8,11 +8,11 @@
 #include "common/handle.h"
 #include "common/text.h"
 #include "log/log.h"
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 
 namespace {
-AliasTable g_aliases;
-bool g_loaded = false;
+AliasTable aliasTable;
+bool aliasesLoaded = false;
 
 // Reads the alias file into the table; false (after its log line) when no file was read.
 bool ReadAliasFile() {
@@ -64,18 +64,18 @@ namespace AliasResolver {
 
 uint32_t Load() {
     ConfigLockGuard lock;
-    if (!g_loaded) {
+    if (!aliasesLoaded) {
         const bool read = ReadAliasFile();
-        g_loaded = true;  // never retried, whatever the outcome
+        aliasesLoaded = true;  // never retried, whatever the outcome
         if (read) {
             LogPrintf(L"[AliasResolver::Load] AliasResolver: loaded %llu aliases",
-                      static_cast<unsigned long long>(g_aliases.size()));
+                      static_cast<unsigned long long>(aliasTable.size()));
         }
     }
-    return static_cast<uint32_t>(g_aliases.size());
+    return static_cast<uint32_t>(aliasTable.size());
 }
 
-void ParseXml(std::wstring_view text) { ParseAliasText(text, g_aliases); }
+void ParseXml(std::wstring_view text) { ParseAliasText(text, aliasTable); }
 
 std::wstring HomeFolder(std::wstring_view key) {
     if (key != L"home") return {};
@@ -89,7 +89,7 @@ std::wstring HomeFolder(std::wstring_view key) {
 
 std::wstring ExpandPath(std::wstring_view path) {
     if (path.empty() || path[0] != L'/') return std::wstring(path);
-    return ExpandAliasPath(path, g_aliases, HomeFolder(L"home"));
+    return ExpandAliasPath(path, aliasTable, HomeFolder(L"home"));
 }
 
 }  // namespace AliasResolver

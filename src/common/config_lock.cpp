@@ -1,18 +1,18 @@
 #include "common/config_lock.h"
 
 namespace {
-INIT_ONCE g_once = INIT_ONCE_STATIC_INIT;
-CRITICAL_SECTION g_lock;
+INIT_ONCE configLockOnce = INIT_ONCE_STATIC_INIT;
+CRITICAL_SECTION configLock;
 
 BOOL CALLBACK InitLock(PINIT_ONCE, PVOID, PVOID*) {
-    InitializeCriticalSection(&g_lock);
+    InitializeCriticalSection(&configLock);
     return TRUE;
 }
 }  // namespace
 
 ConfigLockGuard::ConfigLockGuard() {
-    InitOnceExecuteOnce(&g_once, InitLock, nullptr, nullptr);
-    EnterCriticalSection(&g_lock);
+    InitOnceExecuteOnce(&configLockOnce, InitLock, nullptr, nullptr);
+    EnterCriticalSection(&configLock);
 }
 
-ConfigLockGuard::~ConfigLockGuard() { LeaveCriticalSection(&g_lock); }
+ConfigLockGuard::~ConfigLockGuard() { LeaveCriticalSection(&configLock); }

@@ -6,7 +6,7 @@
 #include "common/text.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 
 std::wstring configPath;
 
@@ -52,13 +52,13 @@ void PluginConfig::Load() {
     }
 
     ConfigLockGuard lock;
-    gPluginConfig.mappings = std::move(mappings);
-    gPluginConfig.mpvParams = std::move(params);
-    gPluginConfig.RebuildIndexes();
+    pluginConfig.mappings = std::move(mappings);
+    pluginConfig.mpvParams = std::move(params);
+    pluginConfig.RebuildIndexes();
     LogPrintf(L"[PluginConfig::Load]   total: %llu mappings, %llu exts, handleExts=[%s]",
-              static_cast<unsigned long long>(gPluginConfig.mappings.size()),
-              static_cast<unsigned long long>(gPluginConfig.extToGroup.size()),
-              gPluginConfig.handleExts.c_str());
+              static_cast<unsigned long long>(pluginConfig.mappings.size()),
+              static_cast<unsigned long long>(pluginConfig.extToGroup.size()),
+              pluginConfig.handleExts.c_str());
 }
 
 bool PluginConfig::Save() {
@@ -72,8 +72,8 @@ bool PluginConfig::Save() {
     std::wstring params;
     {
         ConfigLockGuard lock;
-        mapText = SerializeMappings(gPluginConfig.mappings);
-        params = gPluginConfig.mpvParams;
+        mapText = SerializeMappings(pluginConfig.mappings);
+        params = pluginConfig.mpvParams;
     }
     HostConfigItem items[2] = {
         {kMappingsKey, kHostStringType, mapText.data(), 0},

@@ -7,7 +7,7 @@
 #include "common/text.h"
 #include "log/log.h"
 
-PluginConfig gPluginConfig;
+PluginConfig pluginConfig;
 
 namespace {
 constexpr DWORD kEnvExpandChars = 32768;
@@ -71,28 +71,28 @@ std::wstring PluginConfig::FindViewerForFile(const wchar_t* filePath) const {
     return viewer->second;
 }
 
-std::wstring FindViewerForFileLocked(const wchar_t* filePath) {
-    return gPluginConfig.FindViewerForFile(filePath);
+std::wstring CurrentViewerForFile(const wchar_t* filePath) {
+    return pluginConfig.FindViewerForFile(filePath);
 }
 
 std::wstring CurrentPlayerParams() {
     ConfigLockGuard lock;
-    return gPluginConfig.mpvParams;
+    return pluginConfig.mpvParams;
 }
 
 std::wstring CurrentHandleExts() {
     ConfigLockGuard lock;
-    return gPluginConfig.handleExts;
+    return pluginConfig.handleExts;
 }
 
 ConfigSnapshot CurrentConfigSnapshot() {
     ConfigLockGuard lock;
-    return {gPluginConfig.mappings, gPluginConfig.mpvParams};
+    return {pluginConfig.mappings, pluginConfig.mpvParams};
 }
 
 void ApplyConfig(std::vector<MappingEntry> mappings, std::wstring params) {
     ConfigLockGuard lock;
-    gPluginConfig.mappings = std::move(mappings);
-    gPluginConfig.mpvParams = std::move(params);
-    gPluginConfig.RebuildIndexes();
+    pluginConfig.mappings = std::move(mappings);
+    pluginConfig.mpvParams = std::move(params);
+    pluginConfig.RebuildIndexes();
 }

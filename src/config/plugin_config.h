@@ -42,14 +42,16 @@ public:
 
 // The process-wide instance. Touch it only while holding a ConfigLockGuard, or through the
 // locked helpers below.
-extern PluginConfig gPluginConfig;
+extern PluginConfig pluginConfig;
 
 // The user-visible name of the configuration (shown, never opened).
 extern std::wstring configPath;
 void LocateConfigPath();
 
-// Locked reads and writes of the process-wide instance.
-std::wstring FindViewerForFileLocked(const wchar_t* filePath);
+// Reads and writes of the process-wide instance; each takes the lock itself, so callers never
+// hold it.
+// The player for the file in the configuration in force now (FindViewerForFile, locked).
+std::wstring CurrentViewerForFile(const wchar_t* filePath);
 std::wstring CurrentPlayerParams();
 std::wstring CurrentHandleExts();
 std::wstring CurrentConfigPath();

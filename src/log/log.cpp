@@ -11,19 +11,19 @@ struct LogState {
     wchar_t path[kLogPathChars];
 };
 
-INIT_ONCE g_initOnce = INIT_ONCE_STATIC_INIT;
-LogState g_state;  // zero-initialised; filled exactly once by LogInit
+INIT_ONCE logInitOnce = INIT_ONCE_STATIC_INIT;
+LogState logState;  // zero-initialised; filled exactly once by LogInit
 
 BOOL CALLBACK InitOnceCallback(PINIT_ONCE, PVOID, PVOID*) {
-    InitializeCriticalSection(&g_state.lock);
+    InitializeCriticalSection(&logState.lock);
     wchar_t temp[kLogPathChars] = {};
     const DWORD result = GetTempPathW(static_cast<DWORD>(kLogPathChars), temp);
-    BuildLogPath(temp, result, g_state.path);
+    BuildLogPath(temp, result, logState.path);
     return TRUE;
 }
 
 // Concurrent first calls all wait until one of them has finished the initialisation.
-void LogInit() { InitOnceExecuteOnce(&g_initOnce, InitOnceCallback, nullptr, nullptr); }
+void LogInit() { InitOnceExecuteOnce(&logInitOnce, InitOnceCallback, nullptr, nullptr); }
 
 void WriteUnits(HANDLE file, const wchar_t* text, size_t count) {
     DWORD written = 0;
@@ -34,15 +34,15 @@ void WriteUnits(HANDLE file, const wchar_t* text, size_t count) {
 
 const wchar_t* LogFilePath() {
     LogInit();
-    return g_state.path;
+    return logState.path;
 }
 
 void LogWrite(const wchar_t* message) {
     LogInit();
     if (!message) return;
 
-    EnterCriticalSection(&g_state.lock);
-    HANDLE file = CreateFileW(g_state.path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    EnterCriticalSection(&logState.lock);
+    HANDLE file = CreateFileW(logState.path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         LARGE_INTEGER zero = {};
@@ -59,7 +59,7 @@ void LogWrite(const wchar_t* message) {
         WriteUnits(file, message, std::wcslen(message));
         CloseHandle(file);
     }
-    LeaveCriticalSection(&g_state.lock);
+    LeaveCriticalSection(&logState.lock);
 }
 
 void LogPrintf(const wchar_t* format, ...) {

@@ -4,17 +4,38 @@
 
 #include <atomic>
 
+#include <string>
+#include <string_view>
+
 #include "common/text.h"
 #include "config/plugin_config.h"
+#include "host/host_api.h"
+#include "host/host_records.h"
+#include "host/module_instance.h"
 #include "log/log.h"
-#include "plugin/entry_text.h"
-#include "plugin/host_api.h"
-#include "plugin/host_records.h"
-#include "plugin/instance.h"
-#include "viewer/viewer.h"
 #include "ui/config_dialog.h"
+#include "viewer/viewer.h"
 
 namespace {
+
+constexpr wchar_t kPluginDescription[] = L"Directory Opus mpv video/audio viewer plugin";
+constexpr wchar_t kPluginNotice[] = L"Plays audio and video in the viewer pane with mpv";
+constexpr wchar_t kAboutCaption[] = L"About Tessoravin";
+
+// "mpv (EXT)": the text after the last dot of the whole path, case kept; "file" without a dot.
+std::wstring FileTypeDescription(std::wstring_view path) {
+    const size_t dot = path.rfind(L'.');
+    const std::wstring_view ext = dot == path.npos ? std::wstring_view(L"file") : path.substr(dot + 1);
+    return L"mpv (" + std::wstring(ext) + L")";
+}
+
+// The About box text, ending with the configuration path (empty before any other entry point).
+std::wstring AboutText(std::wstring_view configPath) {
+    return L"Tessoravin\r\nDirectory Opus mpv 音视频预览插件\r\n\r\n"
+           L"通过 mpv --wid 将 mpv 渲染面嵌入预览窗格，支持音视频文件的预览播放。\r\n\r\n"
+           L"配置文件: " +
+           std::wstring(configPath);
+}
 
 template <class Result, class Body>
 Result Firewall(Result onError, Body&& body) noexcept {
@@ -70,7 +91,7 @@ __declspec(dllexport) BOOL DVP_IdentifyFileW(HWND, const wchar_t* path, ViewerFi
             return FALSE;
         }
         LoadConfigAtEntry();
-        const std::wstring viewer = FindViewerForFileLocked(path);
+        const std::wstring viewer = CurrentViewerForFile(path);
         if (viewer.empty()) {
             LogWrite(L"[DVP_IdentifyFileW] DVP_IdentifyFileW: no viewer, FALSE\r\n");
             return FALSE;

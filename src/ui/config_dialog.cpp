@@ -3,11 +3,13 @@
 #include <commctrl.h>
 
 #include <iterator>
+#include <memory>
 #include <new>
 
+#include "common/window_data.h"
+#include "host/host_messages.h"
+#include "host/module_instance.h"
 #include "log/log.h"
-#include "plugin/host_api.h"
-#include "plugin/instance.h"
 #include "resources/resource.h"
 #include "ui/dialog_support.h"
 #include "ui/mapping_editor.h"
@@ -21,10 +23,6 @@ struct ColumnSpec {
     int width;
 };
 constexpr ColumnSpec kColumns[] = {{L"Group", 80}, {L"Extensions", 180}, {L"mpv.exe Path", 320}};
-
-ConfigDialogState* StateOf(HWND dialog) {
-    return reinterpret_cast<ConfigDialogState*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
-}
 
 HWND MappingList(HWND dialog) { return GetDlgItem(dialog, IDC_MAPPING_LIST); }
 
@@ -94,9 +92,10 @@ void RecordInitialLayout(HWND dialog, ConfigDialogState& state) {
     }
 }
 
+// lParam is CreateConfigDialog's owner of the state: from here on the dialog owns it.
 INT_PTR OnInitDialog(HWND dialog, LPARAM lParam) {
-    SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-    auto& state = *reinterpret_cast<ConfigDialogState*>(lParam);
+    AttachWindowData(dialog, std::move(*reinterpret_cast<std::unique_ptr<ConfigDialogState>*>(lParam)));
+    ConfigDialogState& state = *WindowData<ConfigDialogState>(dialog);
     ConfigSnapshot live = CurrentConfigSnapshot();
     state.editMappings = std::move(live.mappings);
     state.editParams = std::move(live.mpvParams);
@@ -113,7 +112,7 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM lParam) {
 }
 
 INT_PTR OnSize(HWND dialog, WPARAM wParam, LPARAM lParam) {
-    ConfigDialogState* state = StateOf(dialog);
+    ConfigDialogState* state = WindowData<ConfigDialogState>(dialog);
     if (!state || state->initWidth <= 0 || wParam == SIZE_MINIMIZED) return FALSE;
     const GrowthDelta growth =
         GrowthBeyondInitial(LOWORD(lParam), HIWORD(lParam), state->initWidth, state->initHeight);
@@ -133,7 +132,7 @@ INT_PTR OnSize(HWND dialog, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR OnGetMinMaxInfo(HWND dialog, LPARAM lParam) {
-    const ConfigDialogState* state = StateOf(dialog);
+    const ConfigDialogState* state = WindowData<ConfigDialogState>(dialog);
     if (state && state->initWidth > 0) {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize = POINT{state->initWidth, state->initHeight};
@@ -159,7 +158,7 @@ bool EditSelected(HWND dialog, ConfigDialogState& state) {
 }
 
 INT_PTR OnEditSelected(HWND dialog) {
-    if (ConfigDialogState* state = StateOf(dialog)) EditSelected(dialog, *state);
+    if (ConfigDialogState* state = WindowData<ConfigDialogState>(dialog)) EditSelected(dialog, *state);
     return FALSE;
 }
 
@@ -216,7 +215,7 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
         DestroyWindow(dialog);
         return TRUE;
     }
-    ConfigDialogState* state = StateOf(dialog);
+    ConfigDialogState* state = WindowData<ConfigDialogState>(dialog);
     if (!state) return FALSE;
     switch (id) {
     case IDOK:
@@ -238,10 +237,7 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
 
 INT_PTR OnNcDestroy(HWND dialog) {
     ReleaseDialogIcons(dialog);
-    if (ConfigDialogState* state = StateOf(dialog)) {
-        delete state;
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
-    }
+    DetachWindowData<ConfigDialogState>(dialog);  // the state goes with the returned owner
     LogWrite(L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY\r\n");
     PostQuitMessage(0);
     return FALSE;
@@ -251,19 +247,19 @@ INT_PTR OnNcDestroy(HWND dialog) {
 
 HWND CreateConfigDialog(HWND parent, HWND notifyWnd, DWORD notifyData) {
     LogWrite(L"[CreateConfigDialog] CreateConfigDialog enter\r\n");
-    auto* state = new (std::nothrow) ConfigDialogState;
+    std::unique_ptr<ConfigDialogState> state(new (std::nothrow) ConfigDialogState);
     if (!state) {
         LogWrite(L"[CreateConfigDialog]   failed to alloc ConfigDialogState\r\n");
         return nullptr;
     }
     state->notifyWnd = notifyWnd;
     state->notifyData = notifyData;
+    // WM_INITDIALOG moves the state into the dialog; if creation fails before that, it is still
+    // ours and goes with this scope.
     HWND dialog = CreateDialogParamW(moduleInstance, MAKEINTRESOURCEW(IDD_CONFIG), parent, ConfigDlgProc,
-                                     reinterpret_cast<LPARAM>(state));
+                                     reinterpret_cast<LPARAM>(&state));
     if (!dialog) {
         LogPrintf(L"[CreateConfigDialog]   CreateDialogParamW FAILED, err=%lu", GetLastError());
-        // Creation fails before WM_INITDIALOG hands the state to the window, so it is still ours.
-        delete state;
         return nullptr;
     }
     ShowWindow(dialog, SW_SHOW);

@@ -1,6 +1,6 @@
 #include "ui/dialog_support.h"
 
-#include "plugin/instance.h"
+#include "host/module_instance.h"
 
 namespace {
 void ReleaseIcon(HWND dialog, WPARAM which) {
@@ -17,4 +17,14 @@ void SetDialogIcons(HWND dialog) {
 void ReleaseDialogIcons(HWND dialog) {
     ReleaseIcon(dialog, ICON_SMALL);
     ReleaseIcon(dialog, ICON_BIG);
+}
+
+std::wstring GetDlgItemString(HWND dialog, int controlId) {
+    const int length = GetWindowTextLengthW(GetDlgItem(dialog, controlId));
+    if (length <= 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const UINT read = GetDlgItemTextW(dialog, controlId, text.data(), length + 1);
+    if (read == 0) return {};
+    text.resize(read);
+    return text;
 }

@@ -4,8 +4,9 @@
 
 #include <utility>
 
+#include "common/window_data.h"
+#include "host/module_instance.h"
 #include "log/log.h"
-#include "plugin/instance.h"
 #include "resources/resource.h"
 #include "ui/dialog_rules.h"
 #include "ui/dialog_support.h"
@@ -18,13 +19,10 @@ constexpr DWORD kBrowseBufferChars = MAX_PATH;  // 260
 // Description and pattern pairs, each NUL-terminated, and one more NUL to end the list.
 constexpr wchar_t kExeFilter[] = L"Executable files (*.exe)\0*.exe\0All files (*.*)\0*.*\0";
 
-MappingEntry* EntryOf(HWND dialog) {
-    return reinterpret_cast<MappingEntry*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
-}
-
 INT_PTR OnInitDialog(HWND dialog, LPARAM lParam) {
-    SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-    const MappingEntry& entry = *reinterpret_cast<MappingEntry*>(lParam);
+    // The entry is the caller's and outlives the modal editor.
+    LendWindowData(dialog, reinterpret_cast<MappingEntry*>(lParam));
+    const MappingEntry& entry = *WindowData<MappingEntry>(dialog);
     SetDlgItemTextW(dialog, IDC_GROUP, entry.group.c_str());
     SetDlgItemTextW(dialog, IDC_EXTS, entry.exts.c_str());
     SetDlgItemTextW(dialog, IDC_EXE_PATH, entry.exePath.c_str());
@@ -59,7 +57,7 @@ void OnOk(HWND dialog) {
     case MappingFieldsCheck::Ok:
         break;
     }
-    MappingEntry& entry = *EntryOf(dialog);
+    MappingEntry& entry = *WindowData<MappingEntry>(dialog);
     entry.group = std::move(group);
     entry.exts = std::move(exts);
     entry.exePath = std::move(exePath);
@@ -104,16 +102,6 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 static_assert(sizeof(OPENFILENAMEW) == 152, "the full structure, with the Windows 2000 fields");
-
-std::wstring GetDlgItemString(HWND dialog, int controlId) {
-    const int length = GetWindowTextLengthW(GetDlgItem(dialog, controlId));
-    if (length <= 0) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const UINT read = GetDlgItemTextW(dialog, controlId, text.data(), length + 1);
-    if (read == 0) return {};
-    text.resize(read);
-    return text;
-}
 
 bool RunMappingEditor(HWND owner, MappingEntry& entry) {
     const INT_PTR result = DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_EDIT_MAPPING), owner,

@@ -2,8 +2,6 @@
 // The modal mapping editor: one MappingEntry's group, extension list and player path.
 #include <windows.h>
 
-#include <string>
-
 #include "config/plugin_config.h"
 
 // Shows the editor over owner; the entry changes only when the user confirms with OK, and
@@ -11,6 +9,3 @@
 bool RunMappingEditor(HWND owner, MappingEntry& entry);
 
 INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The control's whole text, untrimmed; empty for an empty or missing control.
-std::wstring GetDlgItemString(HWND dialog, int controlId);

@@ -1,28 +1,26 @@
 #include <atomic>
 #include <string>
 
+#include "common/gdi.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
 #include "viewer/viewer.h"
 
 namespace {
 
-std::atomic<HFONT> gPlaceholderFont{nullptr};
+std::atomic<HFONT> placeholderFont{nullptr};
 
 // Drawn straight onto the window, outside any paint cycle: the viewer never erases its
 // background, so the text stays until the new player's window covers it.
 void DrawPlaceholder(HWND viewer) {
-    HDC dc = GetDC(viewer);
+    const ScopedWindowDC dc(viewer);
     if (!dc) return;
     RECT client = {};
     GetClientRect(viewer, &client);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(128, 128, 128));
-    const HFONT font = PlaceholderFont();
-    const HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
-    DrawTextW(dc, L"Loading...", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    if (previous) SelectObject(dc, previous);
-    ReleaseDC(viewer, dc);
+    SetBkMode(dc.Get(), TRANSPARENT);
+    SetTextColor(dc.Get(), RGB(128, 128, 128));
+    const ScopedSelection font(dc.Get(), PlaceholderFont());
+    DrawTextW(dc.Get(), L"Loading...", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 // The running player can take the file only if its window is still there, it was started from
@@ -35,13 +33,13 @@ bool CanReusePlayer(const ViewerWindowState& state, const std::wstring& playerPa
 }  // namespace
 
 HFONT PlaceholderFont() {
-    HFONT font = gPlaceholderFont.load(std::memory_order_acquire);
+    HFONT font = placeholderFont.load(std::memory_order_acquire);
     if (font) return font;
     HFONT created = CreateFontW(20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, L"Segoe UI");
     if (!created) return nullptr;
     // Two windows on two threads may get here together: one font wins, the other is dropped.
-    if (gPlaceholderFont.compare_exchange_strong(font, created, std::memory_order_acq_rel)) return created;
+    if (placeholderFont.compare_exchange_strong(font, created, std::memory_order_acq_rel)) return created;
     DeleteObject(created);
     return font;
 }
@@ -54,7 +52,7 @@ bool LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath) {
         return false;
     }
 
-    const std::wstring playerPath = FindViewerForFileLocked(filePath);
+    const std::wstring playerPath = CurrentViewerForFile(filePath);
     if (playerPath.empty()) {
         LogWrite(L"[LoadFile] no viewer configured for this extension\r\n");
         KillChild(state);

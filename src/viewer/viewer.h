@@ -5,22 +5,10 @@
 
 #include <string>
 
+#include "host/host_messages.h"
 #include "viewer/viewer_state.h"
 
 inline constexpr wchar_t kViewerClassName[] = L"DopusTessoravinViewerClass";
-
-// The host's messages to a viewer window.
-inline constexpr UINT DVPLUGINMSG_LOADA = 0x8F01;
-inline constexpr UINT DVPLUGINMSG_LOADW = 0x8F02;
-inline constexpr UINT kHostMsgUnused07 = 0x8F07;
-inline constexpr UINT kHostMsgResize = 0x8F08;
-inline constexpr UINT kHostMsgSizeQuery = 0x8F14;
-inline constexpr UINT kHostMsgUnused19 = 0x8F19;
-inline constexpr UINT DVPLUGINMSG_CLEAR = 0x8F1B;
-inline constexpr UINT kHostMsgFirst = 0x8F00;
-inline constexpr UINT kHostMsgLast = 0x8F80;
-// What the size query writes into its wParam integer.
-inline constexpr int kSizeQueryValue = 32;
 
 // How long the player's window is searched for after the start: attempts times pause.
 inline constexpr int kChildSearchAttempts = 50;

@@ -1,15 +1,13 @@
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/window_data.h"
 #include "log/log.h"
 #include "viewer/viewer.h"
 
 namespace {
-
-ViewerWindowState* StateOf(HWND hwnd) {
-    return reinterpret_cast<ViewerWindowState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
 
 // The player's window belongs to another process and so to another thread; SetFocus works
 // across threads only while their input is attached.
@@ -79,15 +77,14 @@ void OnSizeQuery(HWND hwnd, const ViewerWindowState* state, WPARAM wParam, LPARA
     if (auto* value = reinterpret_cast<std::int32_t*>(wParam)) *value = kSizeQueryValue;
 }
 
-void OnDestroy(HWND hwnd, ViewerWindowState* state) {
-    if (!state) return;
-    KillChild(*state);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    delete state;
+// The record leaves the window here, not at WM_NCDESTROY: after WM_DESTROY no message may find it.
+void OnDestroy(HWND hwnd) {
+    if (const std::unique_ptr<ViewerWindowState> state = DetachWindowData<ViewerWindowState>(hwnd))
+        KillChild(*state);
 }
 
 LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    ViewerWindowState* state = StateOf(hwnd);
+    ViewerWindowState* state = WindowData<ViewerWindowState>(hwnd);
     switch (msg) {
         case DVPLUGINMSG_LOADA: return OnLoadA(hwnd, state, reinterpret_cast<const char*>(lParam));
         case DVPLUGINMSG_LOADW: return OnLoadW(hwnd, state, reinterpret_cast<const wchar_t*>(lParam));
@@ -96,10 +93,8 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case kHostMsgSizeQuery: OnSizeQuery(hwnd, state, wParam, lParam); return 0;
         case kHostMsgUnused19: return 0;
         case DVPLUGINMSG_CLEAR: OnClear(state); return 0;
-        case WM_CREATE:
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new ViewerWindowState));
-            return 0;
-        case WM_DESTROY: OnDestroy(hwnd, state); return 0;
+        case WM_CREATE: AttachWindowData(hwnd, std::make_unique<ViewerWindowState>()); return 0;
+        case WM_DESTROY: OnDestroy(hwnd); return 0;
         case WM_SIZE:
             if (state) ResizeChild(hwnd, *state);
             return 0;

@@ -29,10 +29,10 @@ TEST(WithoutHost, LoadRunsOnDefaultsAndSaysWhy) {
         pos = found;
     }
     ConfigLockGuard lock;
-    EXPECT_EQ(gPluginConfig.mappings.size(), 2u);
-    EXPECT_EQ(gPluginConfig.mpvParams, L"--force-window=yes --border=no");
+    EXPECT_EQ(pluginConfig.mappings.size(), 2u);
+    EXPECT_EQ(pluginConfig.mpvParams, L"--force-window=yes --border=no");
     // Without the host there is no "home": the default player path stays as configured.
-    EXPECT_EQ(gPluginConfig.groupToViewer.at(L"video"), L"/home\\viewers\\mpv\\mpv.exe");
+    EXPECT_EQ(pluginConfig.groupToViewer.at(L"video"), L"/home\\viewers\\mpv\\mpv.exe");
 }
 
 TEST(WithoutHost, SaveFailsAndSaysWhy) {

@@ -108,8 +108,8 @@ TEST(Persistence, StoredMappingsLoadWithTheirParameters) {
     EXPECT_EQ(config.mappings[1], (MappingEntry{L"audio", L"mp3", L"C:\\x\tkept"}));
     EXPECT_EQ(config.mpvParams, L"  --volume=50  ");  // untrimmed
     ConfigLockGuard lock;
-    EXPECT_EQ(gPluginConfig.handleExts, L".mkv;.mp4;.mp3");
-    EXPECT_EQ(gPluginConfig.groupToViewer.at(L"video"), L"C:\\Program Files\\mpv\\mpv.exe");
+    EXPECT_EQ(pluginConfig.handleExts, L".mkv;.mp4;.mp3");
+    EXPECT_EQ(pluginConfig.groupToViewer.at(L"video"), L"C:\\Program Files\\mpv\\mpv.exe");
     EXPECT_TRUE(LogContains(L"[PluginConfig::Load]   total: 2 mappings, 3 exts, handleExts=[.mkv;.mp4;.mp3]\r\n"));
 }
 
@@ -186,7 +186,7 @@ TEST(Persistence, BlanksAroundFieldsAreDroppedByTheNextLoad) {
     ApplyConfig({{L" video ", L" mkv ", L" C:\\a.exe "}}, L" p ");
     {
         ConfigLockGuard lock;
-        EXPECT_EQ(gPluginConfig.groupToViewer.count(L" video "), 1u);  // until then, keyed with blanks
+        EXPECT_EQ(pluginConfig.groupToViewer.count(L" video "), 1u);  // until then, keyed with blanks
     }
     ASSERT_TRUE(PluginConfig::Save());
     const ConfigSnapshot config = Loaded();

@@ -5,7 +5,7 @@
 
 #include "common/config_lock.h"
 #include "config/plugin_config.h"
-#include "plugin/instance.h"
+#include "host/module_instance.h"
 #include "ui/config_dialog.h"
 #include "ui_driver.h"
 
@@ -37,13 +37,13 @@ TEST(ConfigDialogLive, CancelLeavesTheLiveConfigurationAloneOkInstallsItAtOnce) 
     const ConfigSnapshot after = CurrentConfigSnapshot();
     EXPECT_EQ(after.mappings, before.mappings);
     EXPECT_EQ(after.mpvParams, before.mpvParams);
-    EXPECT_EQ(FindViewerForFileLocked(L"a.webm"), fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe");
+    EXPECT_EQ(CurrentViewerForFile(L"a.webm"), fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe");
     MSG quit;  // the closed dialog ended the thread's loop; the next one needs it running
     ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 
     dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(FindViewerForFileLocked(L"a.xyz"), L"");
+    EXPECT_EQ(CurrentViewerForFile(L"a.xyz"), L"");
     EditAndClose([&] { Press(dialog, IDC_ADD); },
                  [](HWND e) { FillEditor(e, L"Games", L"XYZ", L"\"C:\\emu\\run.exe\""); }, true);
     SetDlgItemTextW(dialog, IDC_PARAMS, L"--fs");
@@ -55,7 +55,7 @@ TEST(ConfigDialogLive, CancelLeavesTheLiveConfigurationAloneOkInstallsItAtOnce) 
     EXPECT_EQ(live.mappings[3], (MappingEntry{L"Games", L"XYZ", L"\"C:\\emu\\run.exe\""}));
     EXPECT_EQ(live.mpvParams, L"--fs");
     EXPECT_EQ(CurrentPlayerParams(), L"--fs");
-    EXPECT_EQ(FindViewerForFileLocked(L"a.xyz"), L"C:\\emu\\run.exe");  // indexes rebuilt
+    EXPECT_EQ(CurrentViewerForFile(L"a.xyz"), L"C:\\emu\\run.exe");  // indexes rebuilt
     EXPECT_NE(CurrentHandleExts().find(L".xyz"), std::wstring::npos);
     EXPECT_EQ(fakehost::Value(L"mappings"), StoredText(kThreeRows)) << "the failed save stored nothing";
 }

@@ -8,7 +8,7 @@
 
 #include "config/plugin_config.h"
 #include "fake_host.h"
-#include "plugin/instance.h"
+#include "host/module_instance.h"
 #include "test_support.h"
 #include "viewer/viewer.h"
 

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "fake_host.h"
+#include "host/host_messages.h"
 #include "plugin_dll.h"
 #include "test_support.h"
 
 using namespace testsupport;
 
 namespace {
-
-constexpr UINT kLoadW = 0x8F02;
-constexpr UINT kClear = 0x8F1B;
 
 // A top-level window standing in for the host's viewer pane.
 HWND CreatePane(int width, int height) {
@@ -89,7 +87,7 @@ TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
     ASSERT_NE(viewer, nullptr);
 
     const wchar_t* file = L"C:\\media\\holiday.clip";
-    EXPECT_EQ(SendMessageW(viewer, kLoadW, 0, reinterpret_cast<LPARAM>(file)), 1);
+    EXPECT_EQ(SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(file)), 1);
     HWND player = FindWindowExW(viewer, nullptr, L"mpv", nullptr);
     ASSERT_NE(player, nullptr);
     EXPECT_TRUE(IsWindowVisible(player));
@@ -109,7 +107,7 @@ TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
 
     DWORD pid = 0;
     GetWindowThreadProcessId(player, &pid);
-    EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0), 0);
     EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(pid); }, std::chrono::seconds(5)));
     DestroyWindow(pane);
 }

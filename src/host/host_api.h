@@ -13,9 +13,6 @@ inline constexpr int kHostConfigLoad = 0;
 inline constexpr int kHostConfigSave = 1;
 inline constexpr DWORD kHostPathChars = MAX_PATH;  // 260
 
-// Window message the configuration dialog posts to the host after saving.
-inline constexpr UINT DVPLUGINMSG_REINITIALIZE = 0x8F1F;
-
 struct HostConfigItem {
     const wchar_t* key;
     uint64_t type;

@@ -1,4 +1,4 @@
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 
 #include "log/log.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/instance.h"
+#include "host/module_instance.h"
 
 #include "resources/resource.h"
 
