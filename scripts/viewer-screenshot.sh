@@ -3,9 +3,10 @@
 #   scripts/viewer-screenshot.sh BUILD_DIR [OUTPUT.png]   (default: docs/viewer-embedded.png)
 # Runs the test ViewerWindow.PlayerWindowIsShownEnabledAndKeptFillingTheViewer inside a Wine
 # virtual desktop (so Wine draws the host window's frame and title, which no window manager does
-# under Xvfb); the test adds a status line saying what is embedded, creates the file named by
-# TESSORAVIN_SCREENSHOT_READY once everything has painted and keeps its window up while
-# ImageMagick's import takes the picture. Needs xvfb-run, wine and imagemagick.
+# under Xvfb); the test adds a status line saying what is embedded, writes the host window's
+# rectangle into the file named by TESSORAVIN_SCREENSHOT_READY once everything has painted and
+# keeps its window up while ImageMagick's import takes the picture. Needs xvfb-run, wine and
+# imagemagick.
 # Wine 8 does not put on screen a child window that belongs to another process, so under Wine
 # the pane keeps showing the viewer's "Loading..." placeholder where the player's window is;
 # on Windows the player's picture covers it.
@@ -28,7 +29,7 @@ if ! wine_wait_for_file "$ready" 150; then
   echo "the test never got its window on screen" >&2
   exit 1
 fi
-import -window root -crop 720x480+0+0 +repage "$out"
+import -window root -crop "$(cat "$ready")" +repage "$out"
 wait "$runner" || true
 rm -rf "$work"
 echo "screenshot: $out"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fake_host.h"
+#include "host/host_messages.h"
 #include "plugin/plugin_dll.h"
 #include "resources/resource.h"
 #include "test_support.h"
@@ -22,6 +23,9 @@
 namespace uitest {
 
 using namespace std::chrono_literals;
+using testsupport::GuiInfo;
+using testsupport::HoldForScreenshotIfAsked;
+using testsupport::WithDialog;
 
 inline constexpr wchar_t kEditorCaption[] = L"Edit Mapping";
 inline constexpr wchar_t kBoxCaption[] = L"Tessoravin";
@@ -84,14 +88,6 @@ inline void AwaitGone(HWND window) {
     Await([&] { return IsWindowVisible(window) ? nullptr : window; });
 }
 
-// What the thread's windows are doing: hwndActive is the dialog on top, hwndFocus has the focus.
-inline GUITHREADINFO GuiInfo(DWORD thread) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    GetGUIThreadInfo(thread, &info);
-    return info;
-}
-
 // The dialog on top of owner (the file-open dialog's caption depends on the system's language).
 inline HWND AwaitOwnedDialog(HWND owner) {
     return Await([&] {
@@ -100,38 +96,6 @@ inline HWND AwaitOwnedDialog(HWND owner) {
     });
 }
 
-// Runs action on this thread (it may enter a modal loop); the first dialog with the caption
-// that shows up before it returns is handed to handle on a helper thread. Returns whether one
-// did. A modal window left open is cancelled after a while, so the test fails, not hangs.
-inline bool WithDialog(const std::wstring& caption, const std::function<void()>& action,
-                       const std::function<void(HWND)>& handle) {
-    std::atomic<bool> actionDone{false}, helperDone{false};
-    bool seen = false;
-    const DWORD thread = GetCurrentThreadId();
-    std::thread helper([&] {
-        for (const auto grace = std::chrono::steady_clock::now() + 15s; !actionDone; Sleep(10)) {
-            if (HWND dialog = seen ? nullptr : testsupport::FindDialog(caption)) {
-                seen = true;
-                handle(dialog);
-            } else if (HWND top = GuiInfo(thread).hwndActive;
-                       top && std::chrono::steady_clock::now() > grace && !GetDlgItem(top, IDC_MAPPING_LIST)) {
-                PostMessageW(top, WM_COMMAND, IDCANCEL, 0);
-            }
-        }
-        helperDone = true;
-    });
-    action();
-    actionDone = true;
-    // A plain join could deadlock with a helper that sends to this thread's windows (reading
-    // a caption does), so the messages it sends are answered meanwhile.
-    while (!helperDone) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    helper.join();
-    return seen;
-}
 inline void Cancel(HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }
 
 // Sets the editor's three fields (null leaves one alone).
@@ -163,27 +127,9 @@ inline std::wstring AnswerBox(const std::function<void()>& action, int button) {
     return text;
 }
 
-// scripts/ui-screenshots.sh names a file in TESSORAVIN_SCREENSHOT_READY: once the window has
-// painted, its screen rectangle goes there as a crop geometry ("WxH+X+Y"), and the window stays
-// up while the picture is taken. Without the variable this does nothing.
-inline void HoldForScreenshotIfAsked(HWND window) {
-    wchar_t ready[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_READY", ready, MAX_PATH)) return;
-    testsupport::WaitUntil([] { return false; }, 1000ms);
-    RECT r = {};
-    GetWindowRect(window, &r);
-    const std::string geometry = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
-                                 std::to_string(r.left) + "+" + std::to_string(r.top);
-    // Written aside and renamed, so the script never reads half a line.
-    const std::wstring partial = std::wstring(ready) + L".partial";
-    testsupport::WriteFileBytes(partial, geometry);
-    MoveFileExW(partial.c_str(), ready, MOVEFILE_REPLACE_EXISTING);
-    testsupport::WaitUntil([] { return false; }, 4000ms);
-}
-
 // The plug-in loaded by the host, a host window, and the configuration dialog open on it.
 struct ConfigSession {
-    // What the host's window has received as DVPLUGINMSG_REINITIALIZE (0x8F1F); Notified()
+    // What the host's window has received as DVPLUGINMSG_REINITIALIZE; Notified()
     // delivers what is still waiting first.
     static inline std::vector<std::tuple<HWND, WPARAM, LPARAM>> notifications;
     static auto Notified() {
@@ -191,7 +137,7 @@ struct ConfigSession {
         return notifications;
     }
     static LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == 0x8F1F) notifications.emplace_back(hwnd, wParam, lParam);
+        if (message == DVPLUGINMSG_REINITIALIZE) notifications.emplace_back(hwnd, wParam, lParam);
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     HWND host = nullptr, dialog = nullptr, list = nullptr;

@@ -2,6 +2,14 @@
 // owns a child window of the viewer and serves a JSON IPC pipe, without shipping mpv itself.
 // It copies only what the plug-in depends on, plus a few misbehaviours chosen through the
 // environment so that the plug-in's error paths can be exercised.
+//   STANDIN_MODE          (empty)          a window at once, "success" to every loadfile
+//                         nowindow         never a window
+//                         latewindow       the window after STANDIN_DELAY_MS (default 2000)
+//                         errorreply       an error reply to every command
+//                         noreply          reads commands, never replies
+//                         exitafterwindow  exits 200 ms after making its window
+//   STANDIN_CMDLINE_FILE  where to write its command line (UTF-16, no BOM)
+//   STANDIN_PIPE_LOG      where to append every byte read from its pipe
 #include <windows.h>
 #include <shellapi.h>
 
@@ -27,7 +35,6 @@ struct Player {
     std::wstring pipeName;
     Mode mode = Mode::Normal;
     UINT delayMs = 2000;
-    bool eventFirst = false;
     std::wstring pipeLog;
     UniqueFile firstInstance;           // created before the window, handed to the server thread
     std::atomic<HWND> window{nullptr};  // null until (and unless) the window exists
@@ -198,7 +205,6 @@ void ChangeFile(Player& player, const std::wstring& path) {
 // Returns false once the client can no longer be written to.
 bool HandleLine(Player& player, HANDLE pipe, std::string_view line) {
     if (player.mode == Mode::NoReply) return true;
-    if (player.eventFirst && !WriteAll(pipe, "{\"event\":\"playback-restart\"}\n")) return false;
     if (player.mode == Mode::ErrorReply) return WriteAll(pipe, "{\"request_id\":0,\"error\":\"invalid parameter\"}\n");
     std::wstring path;
     if (ParseLoadfile(line, path)) ChangeFile(player, path);
@@ -393,7 +399,6 @@ bool ParseArguments(Player& player) {
         if (!ParseU64(delay, ms) || ms > 0x7FFFFFFF) return false;
         player.delayMs = static_cast<UINT>(ms);
     }
-    player.eventFirst = GetEnv(L"STANDIN_EVENT_FIRST") == L"1";
     player.pipeLog = GetEnv(L"STANDIN_PIPE_LOG");
     return true;
 }

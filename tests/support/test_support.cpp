@@ -9,24 +9,24 @@
 
 namespace testsupport {
 namespace {
-std::wstring g_tempFolder;
+std::wstring tempFolder;
 }
 
 std::wstring UsePrivateTempFolder() {
     wchar_t base[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, base);
-    g_tempFolder = std::wstring(base) + L"tsv-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    tempFolder = std::wstring(base) + L"tsv-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                    std::to_wstring(GetTickCount64()) + L"\\";
-    CreateDirectoryW(g_tempFolder.c_str(), nullptr);
-    SetEnvironmentVariableW(L"TMP", g_tempFolder.c_str());
-    SetEnvironmentVariableW(L"TEMP", g_tempFolder.c_str());
-    return g_tempFolder;
+    CreateDirectoryW(tempFolder.c_str(), nullptr);
+    SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+    SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
+    return tempFolder;
 }
 
-std::wstring PrivateTempFolder() { return g_tempFolder; }
+std::wstring PrivateTempFolder() { return tempFolder; }
 
 std::wstring MakeTestFolder(const std::wstring& name) {
-    std::wstring path = g_tempFolder + name;
+    std::wstring path = tempFolder + name;
     CreateDirectoryW(path.c_str(), nullptr);
     return path;
 }
@@ -53,7 +53,7 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string ReadLogBytes() { return ReadFileBytes(g_tempFolder + L"Tessoravin.log"); }
+std::string ReadLogBytes() { return ReadFileBytes(tempFolder + L"Tessoravin.log"); }
 
 std::wstring ReadLog() {
     const std::string bytes = ReadLogBytes();
@@ -63,7 +63,7 @@ std::wstring ReadLog() {
     return text;
 }
 
-void DeleteLog() { DeleteFileW((g_tempFolder + L"Tessoravin.log").c_str()); }
+void DeleteLog() { DeleteFileW((tempFolder + L"Tessoravin.log").c_str()); }
 
 int CountLogLines(const std::wstring& needle) {
     const std::wstring log = ReadLog();
@@ -130,26 +130,58 @@ std::wstring WindowText(HWND hwnd) {
 
 std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
 
-DialogWatch WatchForDialog(const std::wstring& caption, const std::function<void(HWND)>& onDialog,
-                           const std::function<void()>& action, std::chrono::milliseconds timeout) {
-    DialogWatch seen;
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!done && std::chrono::steady_clock::now() < deadline) {
-            if (HWND dialog = FindDialog(caption)) {
-                seen.dialog = dialog;
-                seen.text = MessageBoxText(dialog);
-                onDialog(dialog);
-                return;
+GUITHREADINFO GuiInfo(DWORD thread) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(thread, &info);
+    return info;
+}
+
+bool WithDialog(const std::wstring& caption, const std::function<void()>& action,
+                const std::function<void(HWND)>& handle) {
+    std::atomic<bool> actionDone{false}, helperDone{false};
+    bool seen = false;
+    const DWORD thread = GetCurrentThreadId();
+    const HWND activeBefore = GuiInfo(thread).hwndActive;
+    std::thread helper([&] {
+        const auto grace = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        for (; !actionDone; Sleep(10)) {
+            if (HWND dialog = seen ? nullptr : FindDialog(caption)) {
+                seen = true;
+                handle(dialog);
+            } else if (HWND top = GuiInfo(thread).hwndActive;
+                       top && top != activeBefore && std::chrono::steady_clock::now() > grace) {
+                PostMessageW(top, WM_COMMAND, IDCANCEL, 0);
             }
-            Sleep(20);
         }
+        helperDone = true;
     });
     action();
-    done = true;
-    watcher.join();
+    actionDone = true;
+    // A plain join could deadlock with a helper that sends to this thread's windows (reading a
+    // caption does), so the messages it sends are answered meanwhile.
+    while (!helperDone) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    helper.join();
     return seen;
+}
+
+void HoldForScreenshotIfAsked(HWND window) {
+    wchar_t ready[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_READY", ready, MAX_PATH)) return;
+    WaitUntil([] { return false; }, std::chrono::milliseconds(1000));
+    RECT r = {};
+    GetWindowRect(window, &r);
+    const std::string geometry = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+                                 std::to_string(r.left) + "+" + std::to_string(r.top);
+    // Written aside and renamed, so the script never reads half a line.
+    const std::wstring partial = std::wstring(ready) + L".partial";
+    WriteFileBytes(partial, geometry);
+    MoveFileExW(partial.c_str(), ready, MOVEFILE_REPLACE_EXISTING);
+    WaitUntil([] { return false; }, std::chrono::milliseconds(4000));
 }
 
 int CountChildProcesses(const std::wstring& exeName) {

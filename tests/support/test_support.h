@@ -37,15 +37,20 @@ std::wstring WindowText(HWND hwnd);
 // The static text of a message box (control 0xFFFF).
 std::wstring MessageBoxText(HWND box);
 
-// Runs action on a helper thread that waits for a dialog with the caption, hands it to
-// onDialog (on that helper thread) and returns what it saw. Use for modal boxes.
-struct DialogWatch {
-    HWND dialog = nullptr;
-    std::wstring text;
-};
-DialogWatch WatchForDialog(const std::wstring& caption, const std::function<void(HWND)>& onDialog,
-                           const std::function<void()>& action,
-                           std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+// What a thread's windows are doing: hwndActive is the window on top, hwndFocus has the focus.
+GUITHREADINFO GuiInfo(DWORD thread);
+
+// The one dialog watcher. Runs action on this thread (it may sit in a modal loop); the first
+// dialog with the caption that shows up before action returns is handed to handle on a helper
+// thread. Returns whether one did. A modal window still open after 15 s (other than the one
+// active when this began) is cancelled, so a test that waits on it fails instead of hanging.
+bool WithDialog(const std::wstring& caption, const std::function<void()>& action,
+                const std::function<void(HWND)>& handle);
+
+// The one screenshot hold, for scripts/*-screenshot*.sh: when TESSORAVIN_SCREENSHOT_READY names a
+// file, waits until the window has painted, writes its screen rectangle there as a crop geometry
+// ("WxH+X+Y") and keeps pumping while the picture is taken. Without the variable it does nothing.
+void HoldForScreenshotIfAsked(HWND window);
 
 bool ProcessExists(DWORD pid);
 // Counts running processes with the executable name that this process started, so tests

@@ -62,6 +62,21 @@ TEST(ViewerLaunch, FailedStartsShowNothing) {
     EXPECT_FALSE(ProcessExists(pid));  // KillChild waits for the end
 }
 
+// The search polls for up to 5 s: a player that makes its window 1.5 s after starting is waited
+// for and embedded.
+TEST(ViewerLaunch, ALateWindowIsWaitedForAndEmbedded) {
+    ViewerHost pane;
+    SetPlayerMode(L"latewindow");
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"1500");
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
+    EXPECT_GE(GetTickCount64() - start, 1400u);
+    const HWND child = pane.State()->childHwnd;
+    EXPECT_EQ(GetParent(child), pane.viewer);
+    EXPECT_TRUE(IsWindowEnabled(child));
+    EXPECT_TRUE(Fills(pane.viewer, child));
+}
+
 // On an empty state KillChild only logs. A player outside its job (its assignment failed) must not
 // outlive KillChild; without any job it gets its short wait and is then terminated.
 TEST(ViewerLaunch, KillChildOnlyLogsWhenEmptyAndNeverLeavesAPlayerRunning) {

@@ -40,8 +40,9 @@ TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
         {L"", L"[LoadFile] Same mpv instance", 0},  // the player's window closed
         {L"errorreply", L"[LoadFile] mpv IPC failed, fallback to restart\r\n", 1},
         {L"noreply", L"[SendMPVCommand] SendMPVCommand: no reply within 2000 ms\r\n", 1},
+        {L"exitafterwindow", L"[LoadFile] Same mpv instance", 0},  // the player ended by itself
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         const auto& [mode, logged, times] = cases[i];
         ViewerHost pane;
         SetPlayerMode(mode);
@@ -51,7 +52,7 @@ TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
         const HWND child = pane.State()->childHwnd;
         if (i == 0) UsePlayer(otherCase);
         if (i == 1) SendMessageW(child, WM_CLOSE, 0, 0);
-        if (i == 1) WaitUntil([child] { return !IsWindow(child); }, kPlayerWait);
+        if (i == 1 || i == 4) WaitUntil([child] { return !IsWindow(child); }, kPlayerWait);
         EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1) << i;
         EXPECT_FALSE(ProcessExists(first)) << i;
         EXPECT_EQ(CountLogLines(logged), times) << i;

@@ -13,13 +13,11 @@ using namespace viewertest;
 
 namespace {
 
-// scripts/viewer-screenshot.sh names a file to create once everything has painted, then takes
-// its picture while the window stays up. A status line under the viewer says what is embedded:
+// For scripts/viewer-screenshot.sh: a status line under the viewer says what is embedded, because
 // Wine does not put another process's child window on screen, so the picture cannot show the
 // player's own drawing.
 void HoldForScreenshotIfAsked(const ViewerHost& pane) {
-    wchar_t ready[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_READY", ready, MAX_PATH)) return;
+    if (!GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_READY", nullptr, 0)) return;
     constexpr int kStatusHeight = 40;
     RECT client = {};
     GetClientRect(pane.host, &client);
@@ -38,9 +36,7 @@ void HoldForScreenshotIfAsked(const ViewerHost& pane) {
     CreateWindowExW(0, L"STATIC", status, WS_CHILD | WS_VISIBLE | SS_LEFT, 6,
                     client.bottom - kStatusHeight + 4, client.right - 12, kStatusHeight - 4, pane.host, nullptr,
                     GetModuleHandleW(nullptr), nullptr);
-    WaitUntil([] { return false; }, std::chrono::milliseconds(1000));
-    WriteFileBytes(ready, "ready");
-    WaitUntil([] { return false; }, std::chrono::milliseconds(4000));
+    testsupport::HoldForScreenshotIfAsked(pane.host);
 }
 
 TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
@@ -72,15 +68,17 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
 // window answers nothing, starts nothing and logs only that the messages came.
 TEST(ViewerWindow, HostMessagesWithAndWithoutTheRecord) {
     ViewerHost pane;
-    for (const UINT msg : {0x8EFFu, 0x8F00u, 0x8F03u, 0x8F07u, 0x8F19u, 0x8F80u, 0x8F81u}) {
+    for (const UINT msg : {kHostMsgFirst - 1, kHostMsgFirst, 0x8F03u, kHostMsgUnused07, kHostMsgUnused19,
+                           kHostMsgLast, kHostMsgLast + 1}) {
         DeleteLog();
         const LRESULT result = pane.Send(msg, 0x12, 0x34);
-        const bool logged = msg >= 0x8F00 && msg <= 0x8F80 && msg != 0x8F07 && msg != 0x8F19;
+        const bool logged = msg >= kHostMsgFirst && msg <= kHostMsgLast && msg != kHostMsgUnused07 &&
+                            msg != kHostMsgUnused19;
         wchar_t line[128];
         swprintf(line, 128, L"[ViewerWndProc] unhandled DVP msg=0x%04X wParam=0x0000000000000012 lParam=0x0000000000000034\r\n", msg);
         EXPECT_EQ(CountLogLines(line), logged ? 1 : 0) << std::hex << msg;
         EXPECT_EQ(CountLogLines(L"] ["), logged ? 1 : 0) << std::hex << msg;
-        EXPECT_TRUE(result == 0 || (msg != 0x8F07 && msg != 0x8F19)) << std::hex << msg;
+        EXPECT_TRUE(result == 0 || (msg != kHostMsgUnused07 && msg != kHostMsgUnused19)) << std::hex << msg;
     }
     MoveWindow(pane.viewer, 0, 0, 432, 234, TRUE);
     for (const bool record : {true, false}) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fake_host.h"
 #include "plugin_dll.h"
 #include "test_support.h"
@@ -12,20 +14,24 @@ const std::wstring kAboutBody =
     L"Tessoravin\r\nDirectory Opus mpv 音视频预览插件\r\n\r\n"
     L"通过 mpv --wid 将 mpv 渲染面嵌入预览窗格，支持音视频文件的预览播放。\r\n\r\n配置文件: ";
 
-// Shows the About box, reads it, presses OK; returns what the box said.
-DialogWatch ShowAbout(const PluginDll& dll, BOOL* result) {
-    return WatchForDialog(
-        L"About Tessoravin", [](HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); },
-        [&] { *result = dll.About(nullptr); });
+// Shows the About box, reads it, presses OK; returns what the box said (nullopt: no box).
+std::optional<std::wstring> ShowAbout(const PluginDll& dll, BOOL* result) {
+    std::optional<std::wstring> text;
+    WithDialog(L"About Tessoravin", [&] { *result = dll.About(nullptr); },
+               [&](HWND box) {
+                   text = MessageBoxText(box);
+                   PostMessageW(box, WM_COMMAND, IDOK, 0);
+               });
+    return text;
 }
 
 TEST(About, CalledFirstEndsWithTheLabel) {
     const PluginDll dll = PluginDll::Load();
     ASSERT_NE(dll.About, nullptr);
     BOOL result = TRUE;
-    const DialogWatch seen = ShowAbout(dll, &result);
-    ASSERT_NE(seen.dialog, nullptr) << "no About box";
-    EXPECT_EQ(seen.text, kAboutBody);
+    const std::optional<std::wstring> seen = ShowAbout(dll, &result);
+    ASSERT_TRUE(seen) << "no About box";
+    EXPECT_EQ(*seen, kAboutBody);
     EXPECT_EQ(result, FALSE);
     EXPECT_EQ(fakehost::CallCount(), 0u);  // About loads nothing
 }
@@ -36,8 +42,7 @@ TEST(About, ShowsTheConfigurationPathOnceLocated) {
     std::vector<unsigned char> record(160, 0);
     ASSERT_TRUE(dll.IdentifyW(record.data()));
     BOOL result = TRUE;
-    const DialogWatch seen = ShowAbout(dll, &result);
-    EXPECT_EQ(seen.text, kAboutBody + L"C:\\Opus\\ConfigFiles\\Tessoravin.oxc");
+    EXPECT_EQ(ShowAbout(dll, &result), kAboutBody + L"C:\\Opus\\ConfigFiles\\Tessoravin.oxc");
     EXPECT_EQ(result, FALSE);
 }
 
