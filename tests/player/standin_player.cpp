@@ -8,8 +8,17 @@
 //                         errorreply       an error reply to every command
 //                         noreply          reads commands, never replies
 //                         exitafterwindow  exits 200 ms after making its window
+//                         exitatonce       exits with code 0xC0000135 before it has a pipe or a window
+//                         freeze           its window thread stops taking messages once the
+//                                          window exists; the pipe keeps answering
+//                         slowstart        takes no messages for STANDIN_DELAY_MS after making
+//                                          its window, then behaves normally
+//                         closehost        sends WM_CLOSE to its parent when its window is
+//                                          enabled or shown
 //   STANDIN_CMDLINE_FILE  where to write its command line (UTF-16, no BOM)
 //   STANDIN_PIPE_LOG      where to append every byte read from its pipe
+//   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry) and, in slowstart,
+//                         "resumed=<GetTickCount64>" when it starts taking messages
 #include <windows.h>
 #include <shellapi.h>
 
@@ -28,7 +37,10 @@ namespace {
 constexpr UINT kMsgFileChanged = WM_APP + 1;
 constexpr DWORD kPipeBuffer = 4096;
 
-enum class Mode { Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow };
+enum class Mode {
+    Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow, ExitAtOnce, Freeze, SlowStart, CloseHost
+};
+constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
 
 struct Player {
     HWND parent = nullptr;
@@ -76,6 +88,17 @@ bool ParseU64(std::wstring_view text, std::uint64_t& out) {
     }
     out = value;
     return true;
+}
+
+// One "key=value" line, appended whole, so a test can poll for it.
+void AppendNote(const std::string& line) {
+    const std::wstring target = GetEnv(L"STANDIN_NOTES_FILE");
+    if (target.empty()) return;
+    UniqueFile f(CreateFileW(target.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    if (f) WriteFile(f.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 // Written through a temporary name so that a test polling for the file never reads half of it.
@@ -195,9 +218,11 @@ void ChangeFile(Player& player, const std::wstring& path) {
         ExclusiveLock guard(player.fileLock);
         player.file = path;
     }
-    // The title is set before the reply goes out, so a test that reads it after the reply sees it.
+    // The title is set before the reply goes out, so a test that reads it after the reply sees it;
+    // a window thread that is not taking messages gets it later and holds up no reply, as in mpv.
     if (HWND w = player.window.load()) {
-        SetWindowTextW(w, path.c_str());
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 200, &ignored);
         PostMessageW(w, kMsgFileChanged, 0, 0);
     }
 }
@@ -329,6 +354,12 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 InvalidateRect(hwnd, nullptr, FALSE);
                 return 0;
             }
+            case WM_ENABLE:
+            case WM_SHOWWINDOW:
+                // Only what the host does to the window counts, not its creation.
+                if (player->mode == Mode::CloseHost && wp && player->window.load() == hwnd)
+                    SendMessageW(player->parent, WM_CLOSE, 0, 0);
+                break;
             case WM_DESTROY: PostQuitMessage(0); return 0;  // only happens when the parent goes away
             default: break;
         }
@@ -371,6 +402,10 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"errorreply") mode = Mode::ErrorReply;
     else if (text == L"noreply") mode = Mode::NoReply;
     else if (text == L"exitafterwindow") mode = Mode::ExitAfterWindow;
+    else if (text == L"exitatonce") mode = Mode::ExitAtOnce;
+    else if (text == L"freeze") mode = Mode::Freeze;
+    else if (text == L"slowstart") mode = Mode::SlowStart;
+    else if (text == L"closehost") mode = Mode::CloseHost;
     else return false;
     return true;
 }
@@ -403,10 +438,20 @@ bool ParseArguments(Player& player) {
     return true;
 }
 
+// A window thread that takes no messages cannot run the message loop's parent watch.
+DWORD WINAPI WatchParent(void* param) {
+    while (IsWindow(static_cast<HWND>(param))) Sleep(200);
+    ExitProcess(0);
+}
+
 int Run(HINSTANCE instance) {
+    BOOL inJob = FALSE;  // first: the host must have put the process in its job before it runs
+    IsProcessInJob(GetCurrentProcess(), nullptr, &inJob);
+    AppendNote(inJob ? "injob=1" : "injob=0");
     RecordCommandLine();
     static Player player;  // outlives every thread: the process only ever ends through ExitProcess
     if (!ParseArguments(player)) return 2;
+    if (player.mode == Mode::ExitAtOnce) ExitProcess(kExitAtOnceCode);
     if (!IsWindow(player.parent)) return 3;
 
     player.firstInstance = CreateInstance(player.pipeName);
@@ -422,6 +467,14 @@ int Run(HINSTANCE instance) {
     } else if (player.mode != Mode::NoWindow) {
         if (!CreatePlayerWindow(player, instance)) ExitProcess(4);
         if (player.mode == Mode::ExitAfterWindow) exitTimer = SetTimer(nullptr, 0, 200, nullptr);
+    }
+    if (player.mode == Mode::Freeze) {
+        UniqueHandle watch(CreateThread(nullptr, 0, WatchParent, player.parent, 0, nullptr));
+        Sleep(INFINITE);
+    }
+    if (player.mode == Mode::SlowStart) {
+        Sleep(player.delayMs);
+        AppendNote("resumed=" + std::to_string(GetTickCount64()));
     }
 
     MSG msg;

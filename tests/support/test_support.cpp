@@ -184,19 +184,30 @@ void HoldForScreenshotIfAsked(HWND window) {
     WaitUntil([] { return false; }, std::chrono::milliseconds(4000));
 }
 
-int CountChildProcesses(const std::wstring& exeName) {
+std::vector<DWORD> ChildProcesses(const std::wstring& exeName) {
+    std::vector<DWORD> pids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    if (snapshot == INVALID_HANDLE_VALUE) return pids;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
-    int count = 0;
     for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
         if (entry.th32ParentProcessID == GetCurrentProcessId() && _wcsicmp(entry.szExeFile, exeName.c_str()) == 0 &&
             ProcessExists(entry.th32ProcessID))
-            ++count;
+            pids.push_back(entry.th32ProcessID);
     }
     CloseHandle(snapshot);
-    return count;
+    return pids;
+}
+
+int CountChildProcesses(const std::wstring& exeName) { return static_cast<int>(ChildProcesses(exeName).size()); }
+
+void TerminateChildProcesses(const std::wstring& exeName) {
+    for (const DWORD pid : ChildProcesses(exeName)) {
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
 }
 
 DWORD OpenHandleCount() {

@@ -56,6 +56,9 @@ bool ProcessExists(DWORD pid);
 // Counts running processes with the executable name that this process started, so tests
 // running side by side do not disturb each other's counts.
 int CountChildProcesses(const std::wstring& exeName);
+std::vector<DWORD> ChildProcesses(const std::wstring& exeName);
+// The safety net of tests that may block on a player: ends this process's children by that name.
+void TerminateChildProcesses(const std::wstring& exeName);
 // Open kernel handles of this process: GetProcessHandleCount, or, where that reports none (it is
 // a stub under Wine 8), the number of handle values GetHandleInformation accepts.
 DWORD OpenHandleCount();
