@@ -10,6 +10,9 @@
 
 inline constexpr wchar_t kViewerClassName[] = L"DopusTessoravinViewerClass";
 
+// How the player is started: with the system's error boxes off and a UTF-16 environment, and
+// suspended, so that it is in its job before it runs its first instruction.
+inline constexpr DWORD kPlayerCreationFlags = CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED;
 // How long the player's window is searched for after the start: attempts times pause.
 inline constexpr int kChildSearchAttempts = 50;
 inline constexpr DWORD kChildSearchPauseMs = 100;
@@ -18,9 +21,13 @@ inline constexpr DWORD kKillWaitWithJobMs = 1000;
 inline constexpr DWORD kKillWaitWithoutJobMs = 200;
 // Upper bound of one pipe exchange (open, write, read): the host's window thread waits on it.
 inline constexpr DWORD kPipeExchangeTimeoutMs = 2000;
+// How long the host's thread waits for the player's window thread to answer before a call that
+// has no posted form (enabling the window, passing it the focus).
+inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
 
 // Starts the player hidden in a kill-on-close job, finds its window among the viewer's children
-// and fits it to the viewer. Expects a state that KillChild has just emptied.
+// and fits it to the viewer. Expects a state that KillChild has just emptied. False also when the
+// viewer was destroyed while the player's window was being embedded.
 bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath,
                     const wchar_t* filePath);
 
@@ -38,6 +45,19 @@ bool LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath);
 HFONT PlaceholderFont();
 
 LRESULT CALLBACK ViewerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The record of the viewer window's player; null before WM_CREATE and after WM_DESTROY.
+ViewerWindowState* ViewerStateOf(HWND viewer);
+
+// Calls into the player's window from the host's thread, none of which waits on the player's
+// thread beyond kPlayerAnswerTimeoutMs.
+// True when the player's window thread takes a message within kPlayerAnswerTimeoutMs.
+bool PlayerAnswers(HWND child);
+// Posts the move to (0, 0) with the given size.
+void MovePlayerWindow(HWND child, int width, int height);
+// Enables the window now if the player answers, else as soon as it does (false then).
+bool EnablePlayerWindow(HWND child);
+// Gives the player's window the keyboard focus, if the player answers.
+void PassFocusToPlayer(HWND child);
 
 // Registers the viewer window class; true also when it is already registered.
 bool RegisterViewerClass(HINSTANCE instance);

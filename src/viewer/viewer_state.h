@@ -17,5 +17,6 @@ struct ViewerWindowState {
     std::wstring filePath;      // the file the player was last told to show
 };
 
-// Fits the player's window to the viewer's client area; nothing when there is no such window.
+// Fits the player's window to the viewer's client area, without waiting for the player; nothing
+// when there is no such window.
 void ResizeChild(HWND viewer, const ViewerWindowState& state);

@@ -9,20 +9,32 @@
 
 namespace {
 
-// The player's window belongs to another process and so to another thread; SetFocus works
-// across threads only while their input is attached.
-void PassFocusToPlayer(const ViewerWindowState& state) {
-    if (!state.childHwnd || !IsWindow(state.childHwnd)) return;
-    const DWORD self = GetCurrentThreadId();
-    const DWORD owner = GetWindowThreadProcessId(state.childHwnd, nullptr);
-    if (owner != self) {
-        AttachThreadInput(self, owner, TRUE);
-        SetFocus(state.childHwnd);
-        AttachThreadInput(self, owner, FALSE);
-    } else {
-        SetFocus(state.childHwnd);
+// What the window's slot holds: the player's record, and how many of the window's message
+// handlers are running. Handlers nest: one that waits for the player lets messages sent to this
+// thread through, and one of those may destroy the window. The record then leaves the slot at
+// WM_DESTROY, but it is freed only when the outermost handler returns, so that no handler below
+// reads freed state.
+struct ViewerWindow {
+    ViewerWindowState state;
+    int runningHandlers = 0;
+    bool destroyed = false;
+};
+
+class HandlerScope {
+public:
+    explicit HandlerScope(ViewerWindow* window) : window_(window) {
+        if (window_) ++window_->runningHandlers;
     }
-}
+    ~HandlerScope() {
+        if (!window_ || --window_->runningHandlers > 0 || !window_->destroyed) return;
+        const std::unique_ptr<ViewerWindow> last(window_);  // the last handler out frees the record
+    }
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+
+private:
+    ViewerWindow* window_;
+};
 
 // Narrow paths come in the system ANSI code page; an unconvertible one ends as an empty path.
 std::vector<wchar_t> WidenAnsiPath(const char* narrow) {
@@ -63,7 +75,7 @@ void OnHostResize(const ViewerWindowState* state, LPARAM lParam) {
     const int height = static_cast<int>(packed >> 16);
     if (!state || width == 0 || height == 0) return;
     if (!state->childHwnd || !IsWindow(state->childHwnd)) return;
-    MoveWindow(state->childHwnd, 0, 0, width, height, TRUE);
+    MovePlayerWindow(state->childHwnd, width, height);
 }
 
 void OnSizeQuery(HWND hwnd, const ViewerWindowState* state, WPARAM wParam, LPARAM lParam) {
@@ -78,13 +90,16 @@ void OnSizeQuery(HWND hwnd, const ViewerWindowState* state, WPARAM wParam, LPARA
 }
 
 // The record leaves the window here, not at WM_NCDESTROY: after WM_DESTROY no message may find it.
+// The player is stopped at once; the record itself goes with the outermost running handler.
 void OnDestroy(HWND hwnd) {
-    if (const std::unique_ptr<ViewerWindowState> state = DetachWindowData<ViewerWindowState>(hwnd))
-        KillChild(*state);
+    std::unique_ptr<ViewerWindow> window = DetachWindowData<ViewerWindow>(hwnd);
+    if (!window) return;
+    KillChild(window->state);
+    window->destroyed = true;
+    window.release();  // owned by the HandlerScope of this very message, or of a load below it
 }
 
-LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    ViewerWindowState* state = WindowData<ViewerWindowState>(hwnd);
+LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindowState* state) {
     switch (msg) {
         case DVPLUGINMSG_LOADA: return OnLoadA(hwnd, state, reinterpret_cast<const char*>(lParam));
         case DVPLUGINMSG_LOADW: return OnLoadW(hwnd, state, reinterpret_cast<const wchar_t*>(lParam));
@@ -93,13 +108,13 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case kHostMsgSizeQuery: OnSizeQuery(hwnd, state, wParam, lParam); return 0;
         case kHostMsgUnused19: return 0;
         case DVPLUGINMSG_CLEAR: OnClear(state); return 0;
-        case WM_CREATE: AttachWindowData(hwnd, std::make_unique<ViewerWindowState>()); return 0;
+        case WM_CREATE: AttachWindowData(hwnd, std::make_unique<ViewerWindow>()); return 0;
         case WM_DESTROY: OnDestroy(hwnd); return 0;
         case WM_SIZE:
             if (state) ResizeChild(hwnd, *state);
             return 0;
         case WM_SETFOCUS:
-            if (state) PassFocusToPlayer(*state);
+            if (state) PassFocusToPlayer(state->childHwnd);
             return 0;
         case WM_PAINT: {
             // Validates only: painting anything would cover the "Loading..." placeholder.
@@ -110,7 +125,7 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_ERASEBKGND: return 1;
         case WM_MOUSEACTIVATE:
-            if (state) PassFocusToPlayer(*state);
+            if (state) PassFocusToPlayer(state->childHwnd);
             return MA_ACTIVATE;
         case WM_PARENTNOTIFY: return 0;
         default: break;
@@ -127,11 +142,18 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK ViewerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // The host's own window thread runs this: nothing may unwind into it.
     try {
-        return Dispatch(hwnd, msg, wParam, lParam);
+        ViewerWindow* window = WindowData<ViewerWindow>(hwnd);
+        const HandlerScope scope(window);
+        return Dispatch(hwnd, msg, wParam, lParam, window ? &window->state : nullptr);
     } catch (...) {
         LogPrintf(L"[ViewerWndProc] unexpected failure handling msg=0x%04X", msg);
         return 0;
     }
+}
+
+ViewerWindowState* ViewerStateOf(HWND viewer) {
+    ViewerWindow* window = WindowData<ViewerWindow>(viewer);
+    return window ? &window->state : nullptr;
 }
 
 bool RegisterViewerClass(HINSTANCE instance) {

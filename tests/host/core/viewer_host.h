@@ -24,6 +24,7 @@ inline void UsePlayer(const std::wstring& player, const std::wstring& params = L
 inline void SetPlayerMode(const wchar_t* mode) { SetEnvironmentVariableW(L"STANDIN_MODE", mode); }
 inline std::wstring CommandLineFile() { return PrivateTempFolder() + L"standin-cmdline.bin"; }
 inline std::wstring PipeLogFile() { return PrivateTempFolder() + L"standin-pipe.log"; }
+inline std::wstring NotesFile() { return PrivateTempFolder() + L"standin-notes.txt"; }
 inline int RunningPlayers() { return CountChildProcesses(L"mpv.exe"); }
 
 // The player's window in the viewer's client coordinates, and whether that is the client area.
@@ -33,10 +34,17 @@ inline RECT ChildRect(HWND viewer, HWND child) {
     MapWindowPoints(nullptr, viewer, reinterpret_cast<POINT*>(&rc), 2);
     return rc;
 }
+inline bool RectIs(const RECT& rc, const RECT& expected) { return EqualRect(&rc, &expected) != FALSE; }
 inline bool Fills(HWND viewer, HWND child) {
-    RECT client = {}, rc = ChildRect(viewer, child);
+    RECT client = {};
     GetClientRect(viewer, &client);
-    return EqualRect(&rc, &client) != FALSE;
+    return RectIs(ChildRect(viewer, child), client);
+}
+// Returns once the player's window thread has taken what was sent to it before: under Wine an
+// asynchronous move or show reaches the player as a message sent without waiting.
+inline void SettlePlayer(HWND child) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
 }
 
 // The frame stays hidden unless asked: under Wine without a window manager, destroying a frame
@@ -45,6 +53,7 @@ struct ViewerHost {
     explicit ViewerHost(bool shown = false, const wchar_t* title = L"Tessoravin test host") {
         SetEnvironmentVariableW(L"STANDIN_CMDLINE_FILE", CommandLineFile().c_str());
         SetEnvironmentVariableW(L"STANDIN_PIPE_LOG", PipeLogFile().c_str());
+        SetEnvironmentVariableW(L"STANDIN_NOTES_FILE", NotesFile().c_str());
         UsePlayer(PlayerPath());
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
@@ -68,9 +77,7 @@ struct ViewerHost {
         return CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, rc.right, rc.bottom, host, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     }
-    ViewerWindowState* State(HWND v = nullptr) const {
-        return reinterpret_cast<ViewerWindowState*>(GetWindowLongPtrW(v ? v : viewer, GWLP_USERDATA));
-    }
+    ViewerWindowState* State(HWND v = nullptr) const { return ViewerStateOf(v ? v : viewer); }
     LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, HWND v = nullptr) const {
         return SendMessageW(v ? v : viewer, msg, wParam, lParam);
     }

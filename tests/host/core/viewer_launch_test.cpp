@@ -62,6 +62,20 @@ TEST(ViewerLaunch, FailedStartsShowNothing) {
     EXPECT_FALSE(ProcessExists(pid));  // KillChild waits for the end
 }
 
+// Started suspended and put in its job first, the player runs not one instruction outside the job:
+// the stand-in notes IsProcessInJob as the first thing it does. The start without the suspension
+// loses that race too rarely to show here, so the flags are also checked where they are made.
+TEST(ViewerLaunch, ThePlayerRunsOnlyInsideItsJob) {
+    EXPECT_EQ(kPlayerCreationFlags, static_cast<DWORD>(CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT |
+                                                        CREATE_SUSPENDED));
+    BOOL selfInJob = TRUE;
+    ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), nullptr, &selfInJob));
+    ASSERT_FALSE(selfInJob) << "the player would inherit a job of the test's own";
+    ViewerHost pane;
+    ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
+    EXPECT_EQ(ReadFileBytes(NotesFile()), "injob=1\n");
+}
+
 // The search polls for up to 5 s: a player that makes its window 1.5 s after starting is waited
 // for and embedded.
 TEST(ViewerLaunch, ALateWindowIsWaitedForAndEmbedded) {

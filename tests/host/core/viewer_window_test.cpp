@@ -49,8 +49,16 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
     EXPECT_TRUE(Fills(pane.viewer, child));
     HoldForScreenshotIfAsked(pane);
 
+    // Focusing the viewer gives the player's own thread the focus on the player's window.
+    SetFocus(pane.viewer);
+    GUITHREADINFO player = {};
+    player.cbSize = sizeof(player);
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(child, nullptr), &player));
+    EXPECT_EQ(player.hwndFocus, child);
+
+    // Moves of the player's window are asynchronous: they land when the player takes them.
     MoveWindow(pane.viewer, 10, 20, 320, 180, TRUE);  // WM_SIZE
-    EXPECT_TRUE(Fills(pane.viewer, child));
+    EXPECT_TRUE(WaitUntil([&] { return Fills(pane.viewer, child); }, kPlayerWait));
 
     // 0x8F08: width in bits 0-15, height in bits 16-31, nothing else counts; a zero size is ignored.
     const std::pair<std::uint64_t, RECT> resizes[] = {{0x00C80000, {0, 0, 320, 180}}, {0x0000012C, {0, 0, 320, 180}},
@@ -58,8 +66,9 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
                                                       {0xFFFFFFFF002D007B, {0, 0, 123, 45}}};
     for (const auto& [lParam, expected] : resizes) {
         EXPECT_EQ(pane.Send(kHostMsgResize, 0, static_cast<LPARAM>(lParam)), 0);
-        const RECT rc = ChildRect(pane.viewer, child);
-        EXPECT_TRUE(EqualRect(&rc, &expected)) << std::hex << lParam;
+        SettlePlayer(child);  // a move wrongly made for an ignored size would have landed by now
+        EXPECT_TRUE(WaitUntil([&] { return RectIs(ChildRect(pane.viewer, child), expected); }, kPlayerWait))
+            << std::hex << lParam;
     }
 }
 

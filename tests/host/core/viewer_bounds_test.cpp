@@ -1,0 +1,130 @@
+// The file manager's window thread never waits on the player beyond a bound: not for a player
+// that exits at once, nor one whose window thread is frozen or slow to start, and a viewer that
+// the player closes from inside the viewer's own load is survived.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "viewer_host.h"
+
+using namespace viewertest;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The tick count the stand-in noted under key, or 0 while it has not.
+ULONGLONG Note(const std::string& key) {
+    const std::string notes = ReadFileBytes(NotesFile());
+    const size_t at = notes.find(key + "=");
+    return at == std::string::npos ? 0 : std::stoull(notes.substr(at + key.size() + 1));
+}
+
+ULONGLONG MillisecondsOf(const std::function<void()>& action) {
+    const ULONGLONG start = GetTickCount64();
+    action();
+    return GetTickCount64() - start;
+}
+
+// A host that waits on a frozen player would wait for ever; after this long the players are
+// ended from outside, so such a wait shows as a broken bound instead of a hung test.
+class PlayerKiller {
+public:
+    PlayerKiller()
+        : thread_([this] {
+              for (int i = 0; i < 200 && !stop_; ++i) Sleep(100);
+              if (!stop_) TerminateChildProcesses(L"mpv.exe");
+          }) {}
+    ~PlayerKiller() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST(ViewerBounds, APlayerThatExitsAtOnceEndsTheSearchAndTheNextOneShows) {
+    ViewerHost pane;
+    SetPlayerMode(L"exitatonce");
+    LRESULT shown = -1;
+    EXPECT_LT(MillisecondsOf([&] { shown = pane.Load(L"C:\\v\\a.mkv"); }), 1000u);
+    EXPECT_EQ(shown, 0);
+    const std::wstring log = ReadLog();
+    const size_t exited = log.find(
+        L"[LaunchAndEmbed] mpv: player exited with code 3221225781 (0xC0000135) before its window appeared\r\n");
+    ASSERT_NE(exited, std::wstring::npos);
+    EXPECT_NE(log.find(L"[LaunchAndEmbed] mpv: failed to find child window within 5s\r\n", exited), std::wstring::npos);
+
+    SetPlayerMode(L"");
+    ASSERT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1);
+    EXPECT_EQ(WindowText(pane.State()->childHwnd), L"C:\\v\\b.mkv");
+}
+
+// Every message of a viewer whose player's window thread takes no messages (its pipe still
+// answers) returns within its bound, and clear and destroy end the player.
+TEST(ViewerBounds, AFrozenPlayerNeverHoldsTheHost) {
+    ViewerHost pane(true);  // shown: focus only moves within an active frame
+    SetPlayerMode(L"freeze");
+    const PlayerKiller safetyNet;
+    DWORD pid = 0;
+    const auto loadFrozen = [&](const wchar_t* file) {
+        ASSERT_EQ(pane.Load(file), 1);
+        pid = pane.State()->pid;
+    };
+    const struct {
+        const char* step;
+        ULONGLONG boundMs;
+        std::function<void()> action;
+    } steps[] = {
+        {"first load", 4000, [&] { loadFrozen(L"C:\\v\\a.mkv"); }},
+        {"0x8F08", 1500, [&] { pane.Send(kHostMsgResize, 0, MAKELPARAM(200, 100)); }},
+        {"WM_SIZE", 1500, [&] { MoveWindow(pane.viewer, 0, 0, 300, 200, TRUE); }},
+        {"focus", 1500, [&] { SetFocus(pane.viewer); pane.Send(WM_MOUSEACTIVATE); }},
+        {"second load", 4000, [&] { EXPECT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1); }},
+        {"clear", 2500, [&] { pane.Clear(); EXPECT_FALSE(ProcessExists(pid)); }},
+        {"load after the clear", 4000, [&] { loadFrozen(L"C:\\v\\c.mkv"); }},
+        {"destroy", 2500, [&] { DestroyWindow(pane.viewer); EXPECT_FALSE(ProcessExists(pid)); }},
+    };
+    for (const auto& step : steps) EXPECT_LT(MillisecondsOf(step.action), step.boundMs) << step.step;
+    EXPECT_EQ(CountLogLines(L"[LoadFile] LoadFile (mpv IPC) return 1\r\n"), 1);  // the second load, over the pipe
+}
+
+// A player that takes no messages for 800 ms after making its window: the load does not wait for
+// it, and its window is shown, enabled and fitted once it takes messages.
+TEST(ViewerBounds, ASlowPlayerIsEmbeddedWithoutWaitingForIt) {
+    ViewerHost pane;
+    SetPlayerMode(L"slowstart");
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"800");
+    MoveWindow(pane.viewer, 0, 0, 500, 300, TRUE);
+    ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
+    const ULONGLONG returned = GetTickCount64();
+    EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n"), 1);
+    MoveWindow(pane.viewer, 0, 0, 400, 250, TRUE);  // also posted to the player, not waited for
+
+    ASSERT_TRUE(WaitUntil([] { return Note("resumed") != 0; }, kPlayerWait));
+    EXPECT_LT(returned, Note("resumed"));
+    const HWND child = pane.State()->childHwnd;
+    const auto shown = [child] { return (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0; };  // the host frame is hidden
+    EXPECT_TRUE(
+        WaitUntil([&] { return shown() && IsWindowEnabled(child) && Fills(pane.viewer, child); }, kPlayerWait));
+}
+
+// The player closes the viewer when the load enables its window, which the viewer's thread
+// handles while it waits for the player. The load then reports nothing shown, and the player
+// went with the viewer.
+TEST(ViewerBounds, AViewerClosedFromInsideItsOwnLoadEndsItCleanly) {
+    ViewerHost pane;
+    SetPlayerMode(L"closehost");
+    EXPECT_EQ(pane.Load(L"C:\\v\\a.mkv"), 0);
+    EXPECT_FALSE(IsWindow(pane.viewer));
+    EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed]   viewer destroyed while embedding\r\n"), 1);
+    EXPECT_EQ(CountLogLines(L"[ViewerWndProc] DVPLUGINMSG_LOADW return 0\r\n"), 1);
+    EXPECT_TRUE(WaitUntil([] { return RunningPlayers() == 0; }, kPlayerWait));
+}
+
+}  // namespace
