@@ -45,6 +45,68 @@ bool TimedLoad(HWND viewer, const wchar_t* file, std::vector<double>& times) {
     return shown == 1;
 }
 
+void SetPlayerMode(const wchar_t* mode) { SetEnvironmentVariableW(L"STANDIN_MODE", mode); }
+
+double Max(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
+
+double TimedMessage(HWND viewer, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const double start = NowMs();
+    SendMessageW(viewer, msg, wParam, lParam);
+    return NowMs() - start;
+}
+
+// How long one message holds the host's window thread, for each kind of player: the median and
+// the maximum of kHoldRuns runs. A frozen or slow player must cost no more than the bounded wait
+// for its thread; one that exits at once, no more than its start.
+constexpr int kHoldRuns = 10;
+struct HoldRow {
+    const char* player;
+    const wchar_t* mode;
+    bool reuse;  // time a load handed to an already running player instead of a fresh start
+};
+
+bool MeasureHoldTimes(HWND viewer) {
+    const HoldRow rows[] = {
+        {"working, started fresh", L"", false}, {"working, reused", L"", true},
+        {"exits at once", L"exitatonce", false}, {"frozen window thread", L"freeze", false},
+        {"pipe never answers", L"noreply", true}, {"slow start (800 ms)", L"slowstart", false},
+    };
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"800");
+    std::printf("\nHost thread held by one DVPLUGINMSG_LOADW, %d runs each:\n", kHoldRuns);
+    std::printf("%-28s %10s %10s\n", "player", "median ms", "max ms");
+    for (const HoldRow& row : rows) {
+        SetPlayerMode(row.mode);
+        std::vector<double> times;
+        for (int i = 0; i < kHoldRuns; ++i) {
+            SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);
+            if (row.reuse) SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\first.mkv"));
+            times.push_back(TimedMessage(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\hold.mkv")));
+        }
+        std::printf("%-28s %10.1f %10.1f\n", row.player, Median(times), Max(times));
+    }
+
+    // The other messages a frozen player's viewer gets.
+    SetPlayerMode(L"freeze");
+    SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);
+    if (SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\frozen.mkv")) != 1) return false;
+    const struct {
+        const char* name;
+        UINT msg;
+        LPARAM lParam;
+    } messages[] = {{"frozen: 0x8F08", kHostMsgResize, MAKELPARAM(320, 200)},
+                    {"frozen: WM_SIZE", WM_SIZE, MAKELPARAM(300, 180)},
+                    {"frozen: WM_SETFOCUS", WM_SETFOCUS, 0},
+                    {"frozen: WM_MOUSEACTIVATE", WM_MOUSEACTIVATE, 0}};
+    for (const auto& m : messages) {
+        std::vector<double> times;
+        for (int i = 0; i < kHoldRuns; ++i) times.push_back(TimedMessage(viewer, m.msg, 0, m.lParam));
+        std::printf("%-28s %10.1f %10.1f\n", m.name, Median(times), Max(times));
+    }
+    SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);
+    SetPlayerMode(L"");
+    return true;
+}
+
 void Report(const char* name, const std::vector<double>& times) {
     std::printf("%-34s median %8.2f ms   min %8.2f   max %8.2f   (n=%d)\n", name, Median(times),
                 *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
@@ -82,16 +144,19 @@ int Run() {
         UsePlayer(i % 2 ? player : otherCase);
         ok = TimedLoad(viewer, L"C:\\bench\\restart.mkv", restarted);
     }
+    if (ok) {
+        std::printf("Viewer load, stand-in player under this system, %d rounds each:\n", kRounds);
+        Report("reused load (pipe loadfile)", reused);
+        Report("restarted load (stop, start, find)", restarted);
+        std::printf("restart / reuse (medians): %.1fx\n", Median(restarted) / Median(reused));
+        UsePlayer(player);
+        ok = MeasureHoldTimes(viewer);
+    }
     DestroyWindow(host);
     if (!ok) {
         std::printf("a load failed; see %ls\n", (testsupport::PrivateTempFolder() + L"Tessoravin.log").c_str());
         return 1;
     }
-
-    std::printf("Viewer load, stand-in player under this system, %d rounds each:\n", kRounds);
-    Report("reused load (pipe loadfile)", reused);
-    Report("restarted load (stop, start, find)", restarted);
-    std::printf("restart / reuse (medians): %.1fx\n", Median(restarted) / Median(reused));
     return 0;
 }
 
