@@ -6,7 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
-// Lowercased alias name -> folder text exactly as in the file.
+// Lowercased alias name -> folder text as in the file, its XML references decoded.
 using AliasTable = std::unordered_map<std::wstring, std::wstring>;
 
 inline constexpr uint64_t kAliasFileMaxBytes = 1048576;
@@ -15,6 +15,10 @@ inline constexpr int kAliasMaxPasses = 20;
 // Pure pieces (no process-wide state, no host calls).
 // Scans the alias file's text and adds every alias not yet in the table (first wins).
 void ParseAliasText(std::wstring_view text, AliasTable& table);
+// Decodes the five predefined XML entities and numeric character references (decimal "&#233;",
+// hex "&#xE9;", above U+FFFF as a surrogate pair), in one pass. A reference that is unknown,
+// has no ';', or names no XML character (NUL, a surrogate, above U+10FFFF) stays as written.
+std::wstring DecodeXmlText(std::wstring_view text);
 // Expands a leading "/name" repeatedly; homeFolder stands for the built-in "home" (may be empty).
 std::wstring ExpandAliasPath(std::wstring_view path, const AliasTable& table,
                              std::wstring_view homeFolder);

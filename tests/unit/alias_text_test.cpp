@@ -11,15 +11,42 @@ std::wstring Alias(const std::wstring& label, const std::wstring& folder) {
     return L"<path label=\"" + label + L"\" other=\"1\"><pathstring>" + folder + L"</pathstring></path>\r\n";
 }
 
-TEST(AliasText, ParsesLabelsLowercasedAndFoldersVerbatim) {
+TEST(AliasText, ParsesLabelsLowercasedAndFoldersDecoded) {
     AliasTable table;
     ParseAliasText(L"<aliases>" + Alias(L"Tools", L"D:\\Tools &amp; More ") + Alias(L"docs", L"/home/docs") +
-                       L"</aliases>",
+                       Alias(L"R&amp;D &#x41;rchive", L"C:\\R&amp;D\\Caf&#233; &lt;1&gt;") + L"</aliases>",
                    table);
-    ASSERT_EQ(table.size(), 2u);
-    EXPECT_EQ(table.at(L"tools"), L"D:\\Tools &amp; More ");
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table.at(L"tools"), L"D:\\Tools & More ");
     EXPECT_EQ(table.at(L"docs"), L"/home/docs");
-    EXPECT_TRUE(LogContains(L"[AliasResolver::ParseXml]   alias: /tools -> D:\\Tools &amp; More \r\n"));
+    EXPECT_EQ(table.at(L"r&d archive"), L"C:\\R&D\\Caf\u00E9 <1>");
+    EXPECT_TRUE(LogContains(L"[AliasResolver::ParseXml]   alias: /tools -> D:\\Tools & More \r\n"));
+    EXPECT_TRUE(LogContains(L"[AliasResolver::ParseXml]   alias: /r&d archive -> C:\\R&D\\Caf\u00E9 <1>\r\n"));
+}
+
+TEST(AliasText, DecodesXmlReferencesAndKeepsAnythingElseAsWritten) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"C:\\plain\\path; a & b", L"C:\\plain\\path; a & b"},  // nothing to decode
+        {L"", L""},
+        {L"&amp;&lt;&gt;&quot;&apos;", L"&<>\"'"},
+        {L"&amp;lt;", L"&lt;"},  // one pass: a decoded '&' starts nothing
+        {L"&#233;&#xE9;&#xe9;&#0000065;", L"\u00E9\u00E9\u00E9A"},
+        {L"&#x1F3B5;|&#127925;|&#x10FFFF;", L"\U0001F3B5|\U0001F3B5|\U0010FFFF"},  // surrogate pairs
+        {L"&#9;&#xD7FF;&#xE000;&#xFFFD;", L"\t\uD7FF\uE000\uFFFD"},
+        // unknown, incomplete or naming no XML character: kept as written
+        {L"&foo; &AMP; &#; &#x; &#X41; &#12a; &#-1;", L"&foo; &AMP; &#; &#x; &#X41; &#12a; &#-1;"},
+        {L"&#0; &#x1; &#xD800; &#xDFFF; &#xFFFE; &#x110000; &#99999999999;",
+         L"&#0; &#x1; &#xD800; &#xDFFF; &#xFFFE; &#x110000; &#99999999999;"},
+        {L"&amp &amp", L"&amp &amp"},  // no semicolon
+        {L"&&amp;&", L"&&&"},
+        {L"&foo&amp; x&", L"&foo& x&"},
+        {L"&am p;", L"&am p;"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DecodeXmlText(c.text), c.expected) << WideToUtf8(c.text);
 }
 
 TEST(AliasText, FirstDefinitionWinsAndOnlyItIsLogged) {
