@@ -1,14 +1,19 @@
 #include "log/log.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <iterator>
+#include <utility>
 
 namespace {
 
 struct LogState {
     CRITICAL_SECTION lock;
     wchar_t path[kLogPathChars];
+    wchar_t movedPath[kLogPathChars + 2];  // the same path with ".1" appended
 };
 
 INIT_ONCE logInitOnce = INIT_ONCE_STATIC_INIT;
@@ -19,6 +24,7 @@ BOOL CALLBACK InitOnceCallback(PINIT_ONCE, PVOID, PVOID*) {
     wchar_t temp[kLogPathChars] = {};
     const DWORD result = GetTempPathW(static_cast<DWORD>(kLogPathChars), temp);
     BuildLogPath(temp, result, logState.path);
+    std::swprintf(logState.movedPath, std::size(logState.movedPath), L"%ls.1", logState.path);
     return TRUE;
 }
 
@@ -28,6 +34,88 @@ void LogInit() { InitOnceExecuteOnce(&logInitOnce, InitOnceCallback, nullptr, nu
 void WriteUnits(HANDLE file, const wchar_t* text, size_t count) {
     DWORD written = 0;
     WriteFile(file, text, static_cast<DWORD>(count * sizeof(wchar_t)), &written, nullptr);
+}
+
+// Closes a file handle on every path out of a scope (this layer sits below common's RAII types).
+class FileCloser {
+public:
+    explicit FileCloser(HANDLE file) : file_(file) {}
+    ~FileCloser() { Close(); }
+    FileCloser(const FileCloser&) = delete;
+    FileCloser& operator=(const FileCloser&) = delete;
+    HANDLE Get() const { return file_; }
+    bool Valid() const { return file_ != INVALID_HANDLE_VALUE; }
+    void Close() {
+        if (Valid()) CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE));
+    }
+    void Reset(HANDLE file) {
+        Close();
+        file_ = file;
+    }
+
+private:
+    HANDLE file_;
+};
+
+HANDLE OpenForAppend() {
+    return CreateFileW(logState.path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The size after moving the file pointer to the end, where the entry goes.
+long long SeekToEnd(HANDLE file) {
+    LARGE_INTEGER zero = {};
+    LARGE_INTEGER end = {};
+    SetFilePointerEx(file, zero, &end, FILE_END);
+    return end.QuadPart;
+}
+
+// Renames a full log to "Tessoravin.log.1", replacing an older one. The rename goes through a
+// handle of its own on which the size is measured again: another process running the plug-in
+// may have moved the log since this one measured it, and its fresh log must not be moved over
+// the full one. The open fails while anyone holds the log without delete sharing (every
+// writer shares only reading and writing), and then the log stays where it is until the next
+// entry tries again.
+void MoveFullLogAside() {
+    FileCloser file(CreateFileW(logState.path, DELETE | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < kLogSizeLimitBytes) return;
+
+    const size_t nameBytes = std::wcslen(logState.movedPath) * sizeof(wchar_t);
+    alignas(FILE_RENAME_INFO) unsigned char buffer[sizeof(FILE_RENAME_INFO) + sizeof(logState.movedPath)] = {};
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(buffer + offsetof(FILE_RENAME_INFO, FileName), logState.movedPath, nameBytes);
+    SetFileInformationByHandle(file.Get(), FileRenameInfo, rename,
+                               static_cast<DWORD>(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t)));
+}
+
+// One entry: byte-order mark on an empty file, prefix, message. Runs under the log's lock.
+void AppendEntry(const wchar_t* message) {
+    FileCloser file(OpenForAppend());
+    if (!file.Valid()) return;  // the entry is lost, as any entry the file cannot take
+    long long size = SeekToEnd(file.Get());
+    if (size >= kLogSizeLimitBytes) {
+        // Our own handle shares no deletion: it must be closed before the log can move.
+        file.Close();
+        MoveFullLogAside();
+        file.Reset(OpenForAppend());  // the fresh log, or the full one if it could not move
+        if (!file.Valid()) return;
+        size = SeekToEnd(file.Get());
+    }
+    if (size == 0) {
+        const wchar_t bom = 0xFEFF;
+        WriteUnits(file.Get(), &bom, 1);
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t prefix[kLogPrefixBufferChars];
+    WriteUnits(file.Get(), prefix, FormatLogPrefix(now, prefix));
+    WriteUnits(file.Get(), message, std::wcslen(message));
 }
 
 }  // namespace
@@ -42,23 +130,7 @@ void LogWrite(const wchar_t* message) {
     if (!message) return;
 
     EnterCriticalSection(&logState.lock);
-    HANDLE file = CreateFileW(logState.path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        LARGE_INTEGER zero = {};
-        LARGE_INTEGER end = {};
-        SetFilePointerEx(file, zero, &end, FILE_END);
-        if (end.QuadPart == 0) {
-            const wchar_t bom = 0xFEFF;
-            WriteUnits(file, &bom, 1);
-        }
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        wchar_t prefix[kLogPrefixBufferChars];
-        WriteUnits(file, prefix, FormatLogPrefix(now, prefix));
-        WriteUnits(file, message, std::wcslen(message));
-        CloseHandle(file);
-    }
+    AppendEntry(message);
     LeaveCriticalSection(&logState.lock);
 }
 

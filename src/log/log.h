@@ -1,6 +1,7 @@
 #pragma once
 // The diagnostic log: "Tessoravin.log" in the user's temporary folder, UTF-16LE with a BOM,
-// one timestamped entry per call, opened and closed for every entry.
+// one timestamped entry per call, opened and closed for every entry. A full log moves to
+// "Tessoravin.log.1" (see kLogSizeLimitBytes), so at most two logs exist.
 #include <windows.h>
 
 #include <cstddef>
@@ -9,6 +10,9 @@
 inline constexpr size_t kLogFormatBufferChars = 2048;
 inline constexpr size_t kLogPrefixBufferChars = 64;
 inline constexpr size_t kLogPathChars = MAX_PATH;  // 260
+// A log this large or larger is moved to "Tessoravin.log.1" before the next entry, which then
+// starts a fresh log: the host runs for weeks, and the log must not fill the disk.
+inline constexpr long long kLogSizeLimitBytes = 16LL * 1024 * 1024;
 
 // Writes message unchanged after the timestamp; the message carries its own line end.
 void LogWrite(const wchar_t* message);
