@@ -70,7 +70,8 @@ void MakeFullLog(const std::wstring& path) {
 int main() {
     const std::wstring folder = testsupport::UsePrivateTempFolder();
     const std::wstring baselinePath = folder + L"baseline.log";
-    const wchar_t* message = L"[PluginConfig::FindViewerForFile]   ext [mkv] -> group [video] -> viewer [C:\\mpv.exe]\r\n";
+    const wchar_t* message =
+        L"[PluginConfig::FindViewerForFile]   ext [mkv] -> group [video] -> viewer [C:\\mpv.exe]\r\n";
 
     LogWrite(message);  // the logger's one-time set-up stays out of the figures
     BaselineLogWrite(baselinePath.c_str(), message);
