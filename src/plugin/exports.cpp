@@ -2,8 +2,6 @@
 // reach the host, which would take the whole file manager down.
 #include <windows.h>
 
-#include <atomic>
-
 #include <string>
 #include <string_view>
 
@@ -47,8 +45,16 @@ Result Firewall(Result onError, Body&& body) noexcept {
     }
 }
 
-// Registration is tried once per process, whether or not it worked.
-std::atomic<bool> viewerClassRegistered{false};
+// The viewer class is registered once per process, and tried only once, whether or not it
+// worked. The host calls from one thread per lister: a second thread's first viewer waits here
+// until the first thread's registration is done, instead of creating a window of a class that
+// does not exist yet.
+INIT_ONCE viewerClassRegistration = INIT_ONCE_STATIC_INIT;
+
+BOOL CALLBACK RegisterViewerClassOnce(PINIT_ONCE, PVOID, PVOID*) {
+    RegisterViewerClass(moduleInstance);
+    return TRUE;  // done even when it failed: a failed registration is not retried
+}
 
 }  // namespace
 
@@ -111,7 +117,7 @@ __declspec(dllexport) HWND DVP_CreateViewer(HWND parent, const RECT* rect, DWORD
     return Firewall<HWND>(nullptr, [&]() -> HWND {
         LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X", parent, flags);
         LoadConfigAtEntry();
-        if (!viewerClassRegistered.exchange(true)) RegisterViewerClass(moduleInstance);
+        InitOnceExecuteOnce(&viewerClassRegistration, RegisterViewerClassOnce, nullptr, nullptr);
 
         RECT area = {};
         if (rect) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+
 #include "fake_host.h"
 #include "host/host_messages.h"
 #include "plugin_dll.h"
@@ -9,13 +13,16 @@ using namespace testsupport;
 
 namespace {
 
-// A top-level window standing in for the host's viewer pane.
+// A top-level window standing in for the host's viewer pane (any thread may make one).
 HWND CreatePane(int width, int height) {
-    WNDCLASSW cls = {};
-    cls.lpfnWndProc = DefWindowProcW;
-    cls.hInstance = GetModuleHandleW(nullptr);
-    cls.lpszClassName = L"FakeOpusPane";
-    RegisterClassW(&cls);
+    static const ATOM paneClass = [] {
+        WNDCLASSW cls = {};
+        cls.lpfnWndProc = DefWindowProcW;
+        cls.hInstance = GetModuleHandleW(nullptr);
+        cls.lpszClassName = L"FakeOpusPane";
+        return RegisterClassW(&cls);
+    }();
+    (void)paneClass;
     RECT frame = {0, 0, width, height};
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     return CreateWindowExW(0, L"FakeOpusPane", L"Directory Opus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
@@ -110,6 +117,62 @@ TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
     EXPECT_EQ(SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0), 0);
     EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(pid); }, std::chrono::seconds(5)));
     DestroyWindow(pane);
+}
+
+// Set in the fresh processes that FirstViewersOnTwoThreadsBothExist starts: where to report.
+constexpr wchar_t kFirstViewersResult[] = L"TESSORAVIN_FIRST_VIEWERS_RESULT";
+
+// Two threads, each with its own pane as each lister has, make the process's first viewers at
+// the same moment; the number of viewers that exist afterwards goes to the result file.
+void RaceFirstViewers(const std::wstring& resultFile) {
+    fakehost::SetValue(L"mappings", L"v\tmkv\tC:\\x.exe");  // a short reload leaves the threads close together
+    const PluginDll dll = PluginDll::Load();
+    std::atomic<int> ready{0}, created{0};
+    std::atomic<bool> go{false};
+    const auto lister = [&] {
+        HWND pane = CreatePane(320, 200);
+        ++ready;
+        while (!go) YieldProcessor();
+        HWND viewer = dll.CreateViewer ? dll.CreateViewer(pane, nullptr, 0) : nullptr;
+        if (viewer && IsWindow(viewer) && GetParent(viewer) == pane) ++created;
+        DestroyWindow(pane);
+    };
+    std::thread first(lister), second(lister);
+    while (ready < 2) Sleep(0);
+    go = true;
+    first.join();
+    second.join();
+    WriteFileBytes(resultFile, std::to_string(created.load()));
+}
+
+// Each ctest entry is one process, and the class is registered once per process: so this
+// test starts itself again, in this mode only, as several fresh processes.
+TEST(CreateViewer, FirstViewersOnTwoThreadsBothExist) {
+    wchar_t resultFile[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(kFirstViewersResult, resultFile, MAX_PATH)) {
+        RaceFirstViewers(resultFile);
+        return;
+    }
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    constexpr int kProcesses = 20;
+    for (int i = 0; i < kProcesses; ++i) {
+        const std::wstring result = PrivateTempFolder() + L"first-viewers-" + std::to_wstring(i) + L".txt";
+        SetEnvironmentVariableW(kFirstViewersResult, result.c_str());
+        std::wstring commandLine =
+            L"\"" + std::wstring(self) + L"\" --gtest_filter=CreateViewer.FirstViewersOnTwoThreadsBothExist";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        const bool started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                            &startup, &process);
+        SetEnvironmentVariableW(kFirstViewersResult, nullptr);
+        ASSERT_TRUE(started) << "process " << i << ", err=" << GetLastError();
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << "process " << i;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_EQ(ReadFileBytes(result), "2") << "viewers that exist in fresh process " << i;
+    }
 }
 
 }  // namespace
