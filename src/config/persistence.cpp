@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "common/config_lock.h"
@@ -18,12 +19,57 @@ constexpr wchar_t kFallbackConfigPath[] = L"<OPUSPATH_CONFIG>\\Tessoravin.oxc";
 HostConfigRequest MakeRequest(HostConfigItem (&items)[2]) {
     return HostConfigRequest{sizeof(HostConfigRequest), kPluginName, 0, 2, items};
 }
+
+// The dialog's saves, as the reloads see them; guarded by the configuration lock. A reload reads
+// the store without the lock, so its read may predate a save whose configuration is already
+// installed; installing that read would put back what the user has just replaced. It installs
+// only when no save was in progress as it began and none has begun since. Nobody ever waits for
+// a save: a reload that finds one keeps the installed configuration, which is the one saved.
+struct StoreSaves {
+    uint64_t begun = 0;
+    int inProgress = 0;
+};
+StoreSaves storeSaves;
+
+struct ReloadTicket {
+    uint64_t savesBegun = 0;
+    bool quiet = false;
+};
+
+// Call with the lock held.
+ReloadTicket TakeReloadTicket() { return {storeSaves.begun, storeSaves.inProgress == 0}; }
+bool ReadStillCurrent(const ReloadTicket& ticket) { return ticket.quiet && ticket.savesBegun == storeSaves.begun; }
+
+// One save from its install to the host's answer, on every path out (an exception included).
+class SaveInProgress {
+public:
+    SaveInProgress(const std::vector<MappingEntry>& mappings, const std::wstring& params) {
+        ConfigLockGuard lock;
+        pluginConfig.mappings = mappings;
+        pluginConfig.mpvParams = params;
+        pluginConfig.RebuildIndexes();
+        // Counted last, under the same lock: an install that throws leaves no save behind.
+        ++storeSaves.begun;
+        ++storeSaves.inProgress;
+    }
+    ~SaveInProgress() {
+        ConfigLockGuard lock;
+        --storeSaves.inProgress;
+    }
+    SaveInProgress(const SaveInProgress&) = delete;
+    SaveInProgress& operator=(const SaveInProgress&) = delete;
+};
 }  // namespace
 
 void PluginConfig::Load() {
     LogWrite(L"[PluginConfig::Load] PluginConfig::Load\r\n");
     std::vector<MappingEntry> mappings;
     std::wstring params;
+    ReloadTicket ticket;
+    {
+        ConfigLockGuard lock;
+        ticket = TakeReloadTicket();
+    }
 
     if (LoadOrSaveConfigWFn loadOrSave = GetLoadOrSaveConfig()) {
         std::vector<wchar_t> mapBuf(kMappingsBufferChars, L'\0');
@@ -52,37 +98,43 @@ void PluginConfig::Load() {
     }
 
     ConfigLockGuard lock;
-    pluginConfig.mappings = std::move(mappings);
-    pluginConfig.mpvParams = std::move(params);
-    pluginConfig.RebuildIndexes();
+    if (ReadStillCurrent(ticket)) {
+        pluginConfig.mappings = std::move(mappings);
+        pluginConfig.mpvParams = std::move(params);
+        pluginConfig.RebuildIndexes();
+    } else {
+        LogWrite(L"[PluginConfig::Load]   a save overlapped this read, keeping the saved configuration\r\n");
+    }
     LogPrintf(L"[PluginConfig::Load]   total: %llu mappings, %llu exts, handleExts=[%s]",
               static_cast<unsigned long long>(pluginConfig.mappings.size()),
               static_cast<unsigned long long>(pluginConfig.extToGroup.size()),
               pluginConfig.handleExts.c_str());
 }
 
-bool PluginConfig::Save() {
+bool PluginConfig::Save(const std::vector<MappingEntry>& mappings, const std::wstring& params) {
     LogWrite(L"[PluginConfig::Save] PluginConfig::Save\r\n");
     LoadOrSaveConfigWFn loadOrSave = GetLoadOrSaveConfig();
     if (!loadOrSave) {
         LogWrite(L"[PluginConfig::Save]   LoadOrSaveConfig API unavailable, cannot save\r\n");
         return false;
     }
-    std::wstring mapText;
-    std::wstring params;
-    {
-        ConfigLockGuard lock;
-        mapText = SerializeMappings(pluginConfig.mappings);
-        params = pluginConfig.mpvParams;
-    }
+    std::wstring mapText = SerializeMappings(mappings);
+    std::wstring paramText = params;  // the host's record holds writable pointers
     HostConfigItem items[2] = {
         {kMappingsKey, kHostStringType, mapText.data(), 0},
-        {kParamsKey, kHostStringType, params.data(), 0},
+        {kParamsKey, kHostStringType, paramText.data(), 0},
     };
     HostConfigRequest request = MakeRequest(items);
     const int result = loadOrSave(kHostConfigSave, &request);
     LogPrintf(L"[PluginConfig::Save]   LoadOrSaveConfig(SAVE) return %d", result ? 1 : 0);
     return result != 0;
+}
+
+bool ApplyAndSaveConfig(const std::vector<MappingEntry>& mappings, const std::wstring& params) {
+    SaveInProgress saving(mappings, params);
+    // Without the lock: the host may take a lock of its own here, and one of its threads that
+    // holds it may be calling an entry point that needs ours.
+    return PluginConfig::Save(mappings, params);
 }
 
 void LocateConfigPath() {

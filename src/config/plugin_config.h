@@ -34,10 +34,11 @@ public:
     // The resolved player for the file's extension, or empty when the file is not handled.
     std::wstring FindViewerForFile(const wchar_t* filePath) const;
 
-    // The process-wide configuration, re-read from the host store.
+    // The process-wide configuration, re-read from the host store. A read that a save may
+    // have overtaken (ApplyAndSaveConfig) is not installed.
     static void Load();
-    // Stores the process-wide mappings and parameters through the host; true on success.
-    static bool Save();
+    // Stores these mappings and parameters through the host; true on success. Installs nothing.
+    static bool Save(const std::vector<MappingEntry>& mappings, const std::wstring& params);
 };
 
 // The process-wide instance. Touch it only while holding a ConfigLockGuard, or through the
@@ -62,6 +63,10 @@ struct ConfigSnapshot {
 ConfigSnapshot CurrentConfigSnapshot();
 // Installs new mappings and parameters and rebuilds the indexes in one locked step.
 void ApplyConfig(std::vector<MappingEntry> mappings, std::wstring params);
+// What the dialog's OK does: installs the configuration the user confirmed and stores exactly
+// that, as one step for the entry points' reloads (a reload whose read of the store may predate
+// this save installs nothing). The lock is not held while the host stores. True when it did.
+bool ApplyAndSaveConfig(const std::vector<MappingEntry>& mappings, const std::wstring& params);
 // Locates the configuration path once and reloads the stored configuration.
 void LoadConfigAtEntry();
 

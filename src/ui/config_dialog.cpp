@@ -196,8 +196,8 @@ void OnOk(HWND dialog, ConfigDialogState& state) {
         return;
     }
     state.editParams = std::move(params);
-    ApplyConfig(state.editMappings, state.editParams);
-    if (!PluginConfig::Save()) {
+    // What is stored is this dialog's copy, whatever another thread's reload installs meanwhile.
+    if (!ApplyAndSaveConfig(state.editMappings, state.editParams)) {
         const std::wstring text = L"Failed to save config:\n  " + CurrentConfigPath();
         MessageBoxW(dialog, text.c_str(), kMessageCaption, MB_ICONERROR);
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace fakehost {
 namespace {
@@ -16,6 +17,7 @@ struct State {
     std::wstring configFolder;
     int configPathResult = 1;
     int configPathCalls = 0;
+    std::function<void()> hooks[2];  // by mode: load, save
 };
 
 State& S() {
@@ -37,6 +39,7 @@ void Reset() {
     S().unterminatedOverflow = false;
     S().configFolder.clear();
     S().configPathCalls = 0;
+    S().hooks[0] = S().hooks[1] = nullptr;
 }
 
 void SetValue(const std::wstring& key, const std::wstring& value) {
@@ -81,6 +84,11 @@ size_t CallCount() {
     return S().calls.size();
 }
 
+void SetCallHook(int mode, std::function<void()> hook) {
+    std::lock_guard guard(S().lock);
+    S().hooks[mode == 0 ? 0 : 1] = std::move(hook);
+}
+
 void SetConfigFolder(const std::wstring& folder) {
     std::lock_guard guard(S().lock);
     S().configFolder = folder;
@@ -107,7 +115,14 @@ std::wstring ProgramFolder() {
 
 using namespace fakehost;
 
-extern "C" int LoadOrSaveConfigW(int mode, RequestRecord* request) {
+namespace {
+std::function<void()> TakeHook(int mode) {
+    std::lock_guard guard(S().lock);
+    if (mode != 0 && mode != 1) return nullptr;
+    return std::exchange(S().hooks[mode], nullptr);
+}
+
+int Serve(int mode, RequestRecord* request) {
     std::lock_guard guard(S().lock);
     SeenCall call;
     call.mode = mode;
@@ -145,6 +160,15 @@ extern "C" int LoadOrSaveConfigW(int mode, RequestRecord* request) {
     }
     S().calls.push_back(call);
     return mode == 0 ? S().loadResult : S().saveResult;
+}
+}  // namespace
+
+extern "C" int LoadOrSaveConfigW(int mode, RequestRecord* request) {
+    const std::function<void()> hook = TakeHook(mode);
+    if (hook && mode == 1) hook();
+    const int result = Serve(mode, request);
+    if (hook && mode == 0) hook();
+    return result;
 }
 
 extern "C" int GetConfigPathW(int, wchar_t* buffer, uint32_t capacity) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -66,6 +67,10 @@ void SetSaveResult(int result);  // 0 makes saves fail (nothing is stored)
 void SetUnterminatedOverflow(bool on);
 std::vector<SeenCall> Calls();
 size_t CallCount();
+// Runs hook once inside the next LoadOrSaveConfigW call of the mode, outside the store's lock:
+// in a load once the buffers are filled, in a save before anything is stored. A test puts
+// another thread's call exactly there.
+void SetCallHook(int mode, std::function<void()> hook);
 
 // GetConfigPathW answers with this folder, or fails when result is 0.
 void SetConfigFolder(const std::wstring& folder);

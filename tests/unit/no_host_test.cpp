@@ -36,7 +36,7 @@ TEST(WithoutHost, LoadRunsOnDefaultsAndSaysWhy) {
 }
 
 TEST(WithoutHost, SaveFailsAndSaysWhy) {
-    EXPECT_FALSE(PluginConfig::Save());
+    EXPECT_FALSE(PluginConfig::Save({}, L""));
     EXPECT_TRUE(LogContains(L"[PluginConfig::Save] PluginConfig::Save\r\n"));
     EXPECT_TRUE(LogContains(L"[GetLoadOrSaveConfig] GetLoadOrSaveConfig: dopus.exe module not found\r\n"));
     EXPECT_TRUE(LogContains(L"[PluginConfig::Save]   LoadOrSaveConfig API unavailable, cannot save\r\n"));

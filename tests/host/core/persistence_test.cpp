@@ -1,6 +1,10 @@
 // Loading and saving the configuration through the fake host's store.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <thread>
+
 #include "common/config_lock.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
@@ -8,6 +12,7 @@
 #include "test_support.h"
 
 using namespace testsupport;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -46,9 +51,10 @@ TEST(Persistence, LoadAsksTheHostForBothValuesWithZeroedBuffers) {
     EXPECT_TRUE(call.items[1].bufferWasZeroed);
 }
 
-TEST(Persistence, SaveHandsTheHostTheSerializedTextAndParameters) {
-    ApplyConfig({{L"video", L"mkv", L"C:\\a.exe"}, {L"audio", L"mp3", L"C:\\b.exe"}}, L"--mute=yes");
-    EXPECT_TRUE(PluginConfig::Save());
+TEST(Persistence, SaveHandsTheHostTheGivenTextAndParametersNotTheInstalledOnes) {
+    ApplyConfig({{L"installed", L"avi", L"C:\\i.exe"}}, L"--installed");
+    EXPECT_TRUE(
+        PluginConfig::Save({{L"video", L"mkv", L"C:\\a.exe"}, {L"audio", L"mp3", L"C:\\b.exe"}}, L"--mute=yes"));
     const auto calls = fakehost::Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].mode, 1);
@@ -67,7 +73,7 @@ TEST(Persistence, SaveHandsTheHostTheSerializedTextAndParameters) {
 
 TEST(Persistence, FailedSaveReportsFalse) {
     fakehost::SetSaveResult(0);
-    EXPECT_FALSE(PluginConfig::Save());
+    EXPECT_FALSE(PluginConfig::Save({}, L""));
     EXPECT_TRUE(LogContains(L"[PluginConfig::Save]   LoadOrSaveConfig(SAVE) return 0\r\n"));
 }
 
@@ -124,8 +130,7 @@ TEST(Persistence, SaveThenLoadGivesTheSameConfiguration) {
         {L"audio", L"flac", L"/home\\viewers\\mpv\\mpv.exe"},
         {L"video", L"avi", L"\"D:\\other player\\mpv.exe\""},
     };
-    ApplyConfig(mappings, L"--loop --title=\"x y\"");
-    ASSERT_TRUE(PluginConfig::Save());
+    ASSERT_TRUE(PluginConfig::Save(mappings, L"--loop --title=\"x y\""));
     ApplyConfig({}, L"");
     const ConfigSnapshot config = Loaded();
     EXPECT_EQ(config.mappings, mappings);
@@ -133,8 +138,7 @@ TEST(Persistence, SaveThenLoadGivesTheSameConfiguration) {
 }
 
 TEST(Persistence, SavedEmptyListLoadsAsDefaults) {
-    ApplyConfig({}, L"--kept");
-    ASSERT_TRUE(PluginConfig::Save());
+    ASSERT_TRUE(PluginConfig::Save({}, L"--kept"));
     EXPECT_EQ(fakehost::Value(L"mappings"), L"");
     EXPECT_TRUE(IsDefault(Loaded()));
 }
@@ -145,6 +149,57 @@ TEST(Persistence, ValuesLongerThanTheBuffersAreReadOnlyUpToThem) {
     fakehost::SetValue(L"mappings", L"video\tmkv\tC:\\a.exe");
     fakehost::SetValue(L"mpvParams", std::wstring(5000, L'p'));
     EXPECT_EQ(Loaded().mpvParams, std::wstring(1024, L'p'));
+}
+
+// The dialog's OK and a reload on another thread, overlapping in the two ways they can: the
+// reload runs while the host stores, or the OK runs while the reload reads the store. Either
+// way what the user confirmed is installed and stored, and neither thread waits for the
+// other's call into the host.
+TEST(Persistence, ReloadOverlappingAnOkNeitherUndoesItNorWaitsForIt) {
+    const std::vector<MappingEntry> confirmed = {{L"new", L"mkv", L"C:\\new.exe"}};
+    const std::function<void()> reload = [] { LoadConfigAtEntry(); };
+    const std::function<void()> ok = [&] { EXPECT_TRUE(ApplyAndSaveConfig(confirmed, L"--new")); };
+    struct Case {
+        const char* name;
+        int hookedMode;
+        const std::function<void()>& outer;
+        const std::function<void()>& inner;
+    } cases[] = {
+        {"reload while the host stores", 1, ok, reload},
+        {"OK while the reload reads", 0, reload, ok},
+    };
+    for (const Case& c : cases) {
+        fakehost::Reset();
+        fakehost::SetValue(L"mappings", L"old\tavi\tC:\\old.exe");
+        fakehost::SetValue(L"mpvParams", L"--old");
+        LoadConfigAtEntry();
+        std::atomic<bool> innerDone{false};
+        std::thread inner;
+        fakehost::SetCallHook(c.hookedMode, [&] {
+            inner = std::thread([&] {
+                c.inner();
+                innerDone = true;
+            });
+            // Going on only once the other thread is through makes the overlap certain; a lock
+            // held across this call into the host would leave it waiting.
+            EXPECT_TRUE(WaitUntil([&] { return innerDone.load(); }, 10s)) << c.name;
+        });
+        c.outer();
+        ASSERT_TRUE(inner.joinable()) << c.name;
+        inner.join();
+        const ConfigSnapshot live = CurrentConfigSnapshot();
+        EXPECT_EQ(live.mappings, confirmed) << c.name;
+        EXPECT_EQ(live.mpvParams, L"--new") << c.name;
+        EXPECT_EQ(CurrentViewerForFile(L"x.mkv"), L"C:\\new.exe") << c.name;  // the indexes too
+        EXPECT_EQ(fakehost::Value(L"mappings"), L"new\tmkv\tC:\\new.exe") << c.name;
+        EXPECT_EQ(fakehost::Value(L"mpvParams"), L"--new") << c.name;
+    }
+    EXPECT_EQ(CountLogLines(L"[PluginConfig::Load]   a save overlapped this read, keeping the saved configuration\r\n"),
+              2);
+    // With no save about, a reload installs the store again.
+    fakehost::SetValue(L"mpvParams", L"--later");
+    LoadConfigAtEntry();
+    EXPECT_EQ(CurrentPlayerParams(), L"--later");
 }
 
 TEST(Persistence, ConfigPathFromTheHostFolder) {
@@ -183,12 +238,13 @@ TEST(Persistence, ConfigPathIsLocatedOnceAtEntry) {
 
 namespace {
 TEST(Persistence, BlanksAroundFieldsAreDroppedByTheNextLoad) {
-    ApplyConfig({{L" video ", L" mkv ", L" C:\\a.exe "}}, L" p ");
+    const std::vector<MappingEntry> typed = {{L" video ", L" mkv ", L" C:\\a.exe "}};
+    ApplyConfig(typed, L" p ");
     {
         ConfigLockGuard lock;
         EXPECT_EQ(pluginConfig.groupToViewer.count(L" video "), 1u);  // until then, keyed with blanks
     }
-    ASSERT_TRUE(PluginConfig::Save());
+    ASSERT_TRUE(PluginConfig::Save(typed, L" p "));
     const ConfigSnapshot config = Loaded();
     EXPECT_EQ(config.mappings, (std::vector<MappingEntry>{{L"video", L"mkv", L"C:\\a.exe"}}));
     EXPECT_EQ(config.mpvParams, L" p ");

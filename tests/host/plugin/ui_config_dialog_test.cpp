@@ -1,6 +1,9 @@
 // The configuration dialog of the real DLL, opened through DVP_Configure inside the fake host.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "ui_driver.h"
 
 using namespace testsupport;
@@ -181,6 +184,36 @@ TEST(ConfigDialog, FailedSaveShowsThePathThenStillNotifiesAndCloses) {
     EXPECT_FALSE(IsWindow(s.dialog));
     EXPECT_EQ(s.Saved().size(), 3u);
     EXPECT_EQ(s.Notified(), (Posted{{s.host, 0, 7}}));
+}
+
+// The host identifies files on its lister threads while the user confirms the dialog on
+// another: each OK must store exactly the parameters typed, whatever the reloads do meanwhile.
+TEST(ConfigDialog, EveryOkIsStoredWhileAnotherThreadIdentifiesFiles) {
+    ConfigSession s;
+    ASSERT_NE(s.dialog, nullptr);
+    const PluginDll dll = PluginDll::Load();
+    ASSERT_NE(dll.IdentifyFileW, nullptr);
+    std::atomic<bool> stop{false};
+    std::atomic<int> identified{0};
+    std::thread lister([&] {
+        std::vector<unsigned char> record(104, 0);
+        while (!stop) identified += dll.IdentifyFileW(nullptr, L"C:\\clips\\a.webm", record.data(), nullptr);
+    });
+    constexpr int kOks = 25;
+    for (int i = 0; i < kOks; ++i) {
+        HWND dialog = i == 0 ? s.dialog : dll.Configure(s.host, s.host, 0);
+        ASSERT_NE(dialog, nullptr) << i;
+        const std::wstring params = L"--title=edit-" + std::to_wstring(i);
+        SetDlgItemTextW(dialog, IDC_PARAMS, params.c_str());
+        Press(dialog, IDOK);
+        EXPECT_FALSE(IsWindow(dialog)) << i;
+        EXPECT_EQ(fakehost::Value(L"mpvParams"), params) << "OK " << i << " of " << kOks;
+        MSG quit;  // each closed dialog ends the thread's loop; the next one needs it running
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+    stop = true;
+    lister.join();
+    EXPECT_GT(identified.load(), 0) << "the lister thread never got through";
 }
 
 TEST(ConfigDialog, CancelSavesNothingPostsNothingAndEndsTheThreadsLoop) {
