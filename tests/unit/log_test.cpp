@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <set>
 #include <thread>
@@ -153,85 +154,74 @@ TEST(Log, ConcurrentFirstCallsInitialiseOnce) {
     EXPECT_EQ(seen.size(), 8u);
 }
 
-// A log of the given size made in one step, not 16 MiB through LogWrite: a byte-order mark, a
-// first entry, then zeros.
-const std::string kOldStart = std::string("\xFF\xFE", 2) + std::string("[\0O\0l\0d\0]\0\r\0\n\0", 12);
-void MakeLog(const std::wstring& path, long long size) {
-    WriteFileBytes(path, kOldStart);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// A log of the given size made in one step, not 16 MiB through LogWrite: the mark, an entry, zeros.
+const std::string kBom("\xFF\xFE", 2);
+const std::string kOldStart = kBom + std::string("[\0O\0l\0d\0]\0\r\0\n\0", 12);
+void MakeLog(long long size) {
+    WriteFileBytes(LogFilePath(), kOldStart);
+    HANDLE file = CreateFileW(LogFilePath(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     LARGE_INTEGER end;
     end.QuadPart = size;
     ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
     CloseHandle(file);
 }
 
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+// The entries of a log's bytes from an offset on.
+std::vector<std::wstring> EntriesFrom(const std::string& bytes, long long offset) {
+    const std::string tail = bytes.substr(static_cast<size_t>(std::min<long long>(offset, bytes.size())));
+    std::wstring text(tail.size() / 2, L'\0');
+    memcpy(text.data(), tail.data(), text.size() * 2);
+    return Entries(text);
 }
 
-std::wstring TextOf(const std::string& bytes) {
-    std::wstring text(bytes.size() / 2, L'\0');
-    memcpy(text.data(), bytes.data(), text.size() * 2);
-    return text;
-}
+const std::wstring kMoved = L"Tessoravin.log.1";
 
 TEST(Log, FullLogMovesAsideAndTheEntryStartsAFreshLog) {
-    const std::wstring moved = std::wstring(LogFilePath()) + L".1";
-    EXPECT_EQ(moved, PrivateTempFolder() + L"Tessoravin.log.1");
+    const std::wstring moved = PrivateTempFolder() + kMoved;
     struct Case {
         long long size;
         bool olderMovedLog;
         bool moves;
     } cases[] = {
-        {kLogSizeLimitBytes - 2, false, false},
-        {kLogSizeLimitBytes, false, true},
-        {kLogSizeLimitBytes + 1001, false, true},
-        {kLogSizeLimitBytes + 2, true, true},  // the older moved log is replaced
+        {kLogSizeLimitBytes - 2, false, false},   {kLogSizeLimitBytes, false, true},
+        {kLogSizeLimitBytes + 1001, false, true}, {kLogSizeLimitBytes + 2, true, true},  // older one replaced
         {kLogSizeLimitBytes - 2, true, false},
     };
     for (const Case& c : cases) {
         DeleteFileW(moved.c_str());
         if (c.olderMovedLog) WriteFileBytes(moved, "older");
-        MakeLog(LogFilePath(), c.size);
+        MakeLog(c.size);
         LogWrite(L"[T] entry\r\n");
-        const std::string log = ReadLogBytes();
+        const std::string log = ReadLogBytes(), old = ReadFileBytes(moved);
+        EXPECT_EQ((c.moves ? old : log).substr(0, kOldStart.size()), kOldStart) << c.size;
+        EXPECT_EQ(log.size(), (c.moves ? 2 : c.size) + (26 + 11) * 2) << c.size;
+        EXPECT_EQ(EntriesFrom(log, c.moves ? 2 : c.size), std::vector<std::wstring>{L"[T] entry\r\n"}) << c.size;
         if (c.moves) {
-            EXPECT_EQ(FileSize(moved), c.size) << c.size;
-            EXPECT_EQ(ReadFileBytes(moved).substr(0, kOldStart.size()), kOldStart) << c.size;
-            ASSERT_EQ(log.size(), 2 + (26 + 11) * 2u) << c.size;
-            EXPECT_EQ(log.substr(0, 2), std::string("\xFF\xFE", 2));
-            EXPECT_EQ(Entries(ReadLog()), std::vector<std::wstring>{L"[T] entry\r\n"}) << c.size;
+            EXPECT_EQ(static_cast<long long>(old.size()), c.size);
         } else {
-            EXPECT_EQ(FileSize(moved), c.olderMovedLog ? 5 : -1) << c.size;
-            ASSERT_EQ(static_cast<long long>(log.size()), c.size + (26 + 11) * 2) << c.size;
-            EXPECT_EQ(TextOf(log.substr(static_cast<size_t>(c.size) + 26 * 2)), L"[T] entry\r\n") << c.size;
+            EXPECT_EQ(old, c.olderMovedLog ? "older" : "") << c.size;
         }
     }
 }
 
 TEST(Log, FullLogHeldOpenElsewhereIsAppendedToUntilItCanMove) {
-    const std::wstring moved = std::wstring(LogFilePath()) + L".1";
-    MakeLog(LogFilePath(), kLogSizeLimitBytes);
-    // Another program (or the host in another process) reading it, without delete sharing.
+    MakeLog(kLogSizeLimitBytes);
+    // Another program, or the host in another process, holds it without delete sharing.
     HANDLE holder = CreateFileW(LogFilePath(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     LogWrite(L"[T] while held\r\n");
     LogPrintf(L"[T] %s", L"still held");
     CloseHandle(holder);
-    EXPECT_FALSE(FileExists(moved));
-    const long long heldEntries = (26 + 16) * 2 * 2;
-    EXPECT_EQ(FileSize(LogFilePath()), kLogSizeLimitBytes + heldEntries);
+    const std::vector<std::wstring> held = {L"[T] while held\r\n", L"[T] still held\r\n"};
+    EXPECT_EQ(EntriesFrom(ReadLogBytes(), kLogSizeLimitBytes), held);
+    EXPECT_FALSE(FileExists(PrivateTempFolder() + kMoved));
 
     LogWrite(L"[T] released\r\n");
-    const std::string old = ReadFileBytes(moved);
-    ASSERT_EQ(static_cast<long long>(old.size()), kLogSizeLimitBytes + heldEntries);
+    const std::string old = ReadFileBytes(PrivateTempFolder() + kMoved);
     EXPECT_EQ(old.substr(0, kOldStart.size()), kOldStart);
-    EXPECT_EQ(Entries(TextOf(old.substr(static_cast<size_t>(kLogSizeLimitBytes)))),
-              (std::vector<std::wstring>{L"[T] while held\r\n", L"[T] still held\r\n"}));
-    EXPECT_EQ(ReadLogBytes().substr(0, 2), std::string("\xFF\xFE", 2));
+    EXPECT_EQ(EntriesFrom(old, kLogSizeLimitBytes), held);  // nothing lost
+    EXPECT_EQ(ReadLogBytes().substr(0, 2), kBom);
     EXPECT_EQ(Entries(ReadLog()), std::vector<std::wstring>{L"[T] released\r\n"});
 }
 

@@ -156,48 +156,36 @@ TEST(Persistence, ValuesLongerThanTheBuffersAreReadOnlyUpToThem) {
 // way what the user confirmed is installed and stored, and neither thread waits for the
 // other's call into the host.
 TEST(Persistence, ReloadOverlappingAnOkNeitherUndoesItNorWaitsForIt) {
-    const std::vector<MappingEntry> confirmed = {{L"new", L"mkv", L"C:\\new.exe"}};
     const std::function<void()> reload = [] { LoadConfigAtEntry(); };
-    const std::function<void()> ok = [&] { EXPECT_TRUE(ApplyAndSaveConfig(confirmed, L"--new")); };
-    struct Case {
-        const char* name;
-        int hookedMode;
-        const std::function<void()>& outer;
-        const std::function<void()>& inner;
-    } cases[] = {
-        {"reload while the host stores", 1, ok, reload},
-        {"OK while the reload reads", 0, reload, ok},
-    };
-    for (const Case& c : cases) {
+    const std::function<void()> ok = [] { EXPECT_TRUE(ApplyAndSaveConfig({{L"new", L"mkv", L"C:\\new.exe"}}, L"-n")); };
+    const auto overlap = [](int hookedMode, const std::function<void()>& outer, const std::function<void()>& inner) {
         fakehost::Reset();
         fakehost::SetValue(L"mappings", L"old\tavi\tC:\\old.exe");
-        fakehost::SetValue(L"mpvParams", L"--old");
+        fakehost::SetValue(L"mpvParams", L"-o");
         LoadConfigAtEntry();
         std::atomic<bool> innerDone{false};
-        std::thread inner;
-        fakehost::SetCallHook(c.hookedMode, [&] {
-            inner = std::thread([&] {
-                c.inner();
+        std::thread other;
+        fakehost::SetCallHook(hookedMode, [&] {
+            other = std::thread([&] {
+                inner();
                 innerDone = true;
             });
             // Going on only once the other thread is through makes the overlap certain; a lock
             // held across this call into the host would leave it waiting.
-            EXPECT_TRUE(WaitUntil([&] { return innerDone.load(); }, 10s)) << c.name;
+            EXPECT_TRUE(WaitUntil([&] { return innerDone.load(); }, 10s));
         });
-        c.outer();
-        ASSERT_TRUE(inner.joinable()) << c.name;
-        inner.join();
-        const ConfigSnapshot live = CurrentConfigSnapshot();
-        EXPECT_EQ(live.mappings, confirmed) << c.name;
-        EXPECT_EQ(live.mpvParams, L"--new") << c.name;
-        EXPECT_EQ(CurrentViewerForFile(L"x.mkv"), L"C:\\new.exe") << c.name;  // the indexes too
-        EXPECT_EQ(fakehost::Value(L"mappings"), L"new\tmkv\tC:\\new.exe") << c.name;
-        EXPECT_EQ(fakehost::Value(L"mpvParams"), L"--new") << c.name;
-    }
-    EXPECT_EQ(CountLogLines(L"[PluginConfig::Load]   a save overlapped this read, keeping the saved configuration\r\n"),
-              2);
-    // With no save about, a reload installs the store again.
-    fakehost::SetValue(L"mpvParams", L"--later");
+        outer();
+        ASSERT_TRUE(other.joinable());
+        other.join();
+        EXPECT_EQ(CurrentViewerForFile(L"x.mkv"), L"C:\\new.exe");  // installed, indexes included
+        EXPECT_EQ(CurrentPlayerParams(), L"-n");
+        EXPECT_EQ(fakehost::Value(L"mappings"), L"new\tmkv\tC:\\new.exe");
+        EXPECT_EQ(fakehost::Value(L"mpvParams"), L"-n");
+    };
+    overlap(1, ok, reload);
+    overlap(0, reload, ok);
+    EXPECT_EQ(CountLogLines(L"[PluginConfig::Load]   a save overlapped this read, keeping the saved configuration"), 2);
+    fakehost::SetValue(L"mpvParams", L"--later");  // with no save about, a reload installs the store again
     LoadConfigAtEntry();
     EXPECT_EQ(CurrentPlayerParams(), L"--later");
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <process.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -119,13 +121,10 @@ TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
     DestroyWindow(pane);
 }
 
-// Set in the fresh processes that FirstViewersOnTwoThreadsBothExist starts: where to report.
-constexpr wchar_t kFirstViewersResult[] = L"TESSORAVIN_FIRST_VIEWERS_RESULT";
-
 // Two threads, each with its own pane as each lister has, make the process's first viewers at
 // the same moment; the number of viewers that exist afterwards goes to the result file.
 void RaceFirstViewers(const std::wstring& resultFile) {
-    fakehost::SetValue(L"mappings", L"v\tmkv\tC:\\x.exe");  // a short reload leaves the threads close together
+    fakehost::SetValue(L"mappings", L"v\tmkv\tC:\\x.exe");  // a short reload keeps the threads close together
     const PluginDll dll = PluginDll::Load();
     std::atomic<int> ready{0}, created{0};
     std::atomic<bool> go{false};
@@ -145,32 +144,24 @@ void RaceFirstViewers(const std::wstring& resultFile) {
     WriteFileBytes(resultFile, std::to_string(created.load()));
 }
 
-// Each ctest entry is one process, and the class is registered once per process: so this
-// test starts itself again, in this mode only, as several fresh processes.
+// Each ctest entry is one process, and the class is registered once per process: so this test
+// runs itself again as fresh processes, which only race (the variable tells them where to report).
 TEST(CreateViewer, FirstViewersOnTwoThreadsBothExist) {
     wchar_t resultFile[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(kFirstViewersResult, resultFile, MAX_PATH)) {
+    if (GetEnvironmentVariableW(L"TESSORAVIN_FIRST_VIEWERS", resultFile, MAX_PATH)) {
         RaceFirstViewers(resultFile);
         return;
     }
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    constexpr int kProcesses = 20;
-    for (int i = 0; i < kProcesses; ++i) {
+    const std::wstring quotedSelf = L"\"" + std::wstring(self) + L"\"";
+    for (int i = 0; i < 20; ++i) {
         const std::wstring result = PrivateTempFolder() + L"first-viewers-" + std::to_wstring(i) + L".txt";
-        SetEnvironmentVariableW(kFirstViewersResult, result.c_str());
-        std::wstring commandLine =
-            L"\"" + std::wstring(self) + L"\" --gtest_filter=CreateViewer.FirstViewersOnTwoThreadsBothExist";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        const bool started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                            &startup, &process);
-        SetEnvironmentVariableW(kFirstViewersResult, nullptr);
-        ASSERT_TRUE(started) << "process " << i << ", err=" << GetLastError();
-        EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << "process " << i;
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        SetEnvironmentVariableW(L"TESSORAVIN_FIRST_VIEWERS", result.c_str());
+        EXPECT_EQ(_wspawnl(_P_WAIT, self, quotedSelf.c_str(),
+                           L"--gtest_filter=CreateViewer.FirstViewersOnTwoThreadsBothExist", nullptr),
+                  0)
+            << "fresh process " << i;
         EXPECT_EQ(ReadFileBytes(result), "2") << "viewers that exist in fresh process " << i;
     }
 }
