@@ -15,10 +15,24 @@
 //                                          its window, then behaves normally
 //                         closehost        sends WM_CLOSE to its parent when its window is
 //                                          enabled or shown
+//                         nopipe           never creates its pipe (as mpv when the name is taken)
+//                         events           STANDIN_EVENT_COUNT event lines before every reply
+//                         eventsonly       event lines to every command until the client leaves,
+//                                          never a reply
+//                         launcher         starts this program again with the same arguments as a
+//                                          plain stand-in (in its job) and waits for it, as a
+//                                          launcher in front of mpv does
+//   STANDIN_EVENT_COUNT   event lines before a reply in "events" (default 3), each its own write;
+//                         three of them are longer than 255 bytes
+//   STANDIN_EVENT_PAUSE_MS  pause after each event line (default 2), so that each arrives as its
+//                         own piece; mpv itself writes pending events back to back
 //   STANDIN_CMDLINE_FILE  where to write its command line (UTF-16, no BOM)
 //   STANDIN_PIPE_LOG      where to append every byte read from its pipe
 //   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry) and, in slowstart,
 //                         "resumed=<GetTickCount64>" when it starts taking messages
+// As mpv does, its first pipe instance is created with FILE_FLAG_FIRST_PIPE_INSTANCE and a DACL for
+// its own user only (Wine ignores the flag), and without that instance it plays on without a pipe.
+// A line that is not the loadfile command, well-formed, gets an error reply.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -29,6 +43,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "common/handle.h"
 
@@ -38,15 +53,31 @@ constexpr UINT kMsgFileChanged = WM_APP + 1;
 constexpr DWORD kPipeBuffer = 4096;
 
 enum class Mode {
-    Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow, ExitAtOnce, Freeze, SlowStart, CloseHost
+    Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow, ExitAtOnce, Freeze, SlowStart, CloseHost,
+    NoPipe, Events, EventsOnly, Launcher
 };
 constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
+
+constexpr std::string_view kSuccessReply = "{\"data\":null,\"request_id\":0,\"error\":\"success\"}\n";
+constexpr std::string_view kErrorReply = "{\"request_id\":0,\"error\":\"invalid parameter\"}\n";
+
+// Lines mpv writes as things happen. The client-message carries "success" in quotes, which only a
+// reply may count; strings hold quotes, braces and the word event, which only keys may count.
+constexpr std::string_view kEventLines[] = {
+    "{\"event\":\"video-reconfig\"}\n",
+    "{\"event\":\"property-change\",\"id\":1,\"name\":\"media-title\",\"data\":\"A \\\"title\\\" with "
+    "{\\\"event\\\":1} and [brackets], long enough that three events pass what one read took\"}\n",
+    "{\"event\":\"client-message\",\"args\":[\"success\",\"\\\"success\\\"\",\"{\\\"error\\\":\\\"success\\\"}\"]}\n",
+};
+static_assert(kEventLines[0].size() + kEventLines[1].size() + kEventLines[2].size() > 255);
 
 struct Player {
     HWND parent = nullptr;
     std::wstring pipeName;
     Mode mode = Mode::Normal;
     UINT delayMs = 2000;
+    UINT eventCount = 3;
+    UINT eventPauseMs = 2;
     std::wstring pipeLog;
     UniqueFile firstInstance;           // created before the window, handed to the server thread
     std::atomic<HWND> window{nullptr};  // null until (and unless) the window exists
@@ -183,6 +214,7 @@ bool ParseLoadfile(std::string_view line, std::wstring& path) {
         if (i >= line.size()) return false;
         const char c = line[i];
         if (c == '"') break;
+        if (static_cast<unsigned char>(c) < 0x20) return false;  // JSON has no raw control bytes in strings
         if (c != '\\') { utf8 += c; continue; }
         if (++i >= line.size()) return false;
         switch (line[i]) {
@@ -203,10 +235,11 @@ bool ParseLoadfile(std::string_view line, std::wstring& path) {
                 AppendUtf8(utf8, cp);
                 break;
             }
-            default: utf8 += line[i]; break;  // \\ \" \/
+            case '\\': case '"': case '/': utf8 += line[i]; break;
+            default: return false;
         }
     }
-    if (line.substr(i + 1).substr(0, 11) != R"(,"replace"])") return false;
+    if (line.substr(i + 1) != R"(,"replace"]})") return false;
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     path.assign(static_cast<size_t>(n), L'\0');
     if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), path.data(), n);
@@ -227,13 +260,27 @@ void ChangeFile(Player& player, const std::wstring& path) {
     }
 }
 
+bool WriteEvent(const Player& player, HANDLE pipe, size_t index) {
+    const bool written = WriteAll(pipe, kEventLines[index % std::size(kEventLines)]);
+    if (player.eventPauseMs) Sleep(player.eventPauseMs);
+    return written;
+}
+
 // Returns false once the client can no longer be written to.
 bool HandleLine(Player& player, HANDLE pipe, std::string_view line) {
     if (player.mode == Mode::NoReply) return true;
-    if (player.mode == Mode::ErrorReply) return WriteAll(pipe, "{\"request_id\":0,\"error\":\"invalid parameter\"}\n");
+    if (player.mode == Mode::EventsOnly) {
+        for (size_t i = 0;; ++i)
+            if (!WriteEvent(player, pipe, i)) return false;
+    }
+    if (player.mode == Mode::Events) {
+        for (size_t i = 0; i < player.eventCount; ++i)
+            if (!WriteEvent(player, pipe, i)) return false;
+    }
     std::wstring path;
-    if (ParseLoadfile(line, path)) ChangeFile(player, path);
-    return WriteAll(pipe, "{\"data\":null,\"request_id\":0,\"error\":\"success\"}\n");
+    if (player.mode == Mode::ErrorReply || !ParseLoadfile(line, path)) return WriteAll(pipe, kErrorReply);
+    ChangeFile(player, path);
+    return WriteAll(pipe, kSuccessReply);
 }
 
 struct Client {
@@ -264,10 +311,50 @@ DWORD WINAPI ClientThread(void* param) {
     return 0;
 }
 
-UniqueFile CreateInstance(const std::wstring& name) {
-    return UniqueFile(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+// A security descriptor whose DACL lets only this process's user in.
+class OwnerOnlySecurity {
+public:
+    OwnerOnlySecurity() {
+        UniqueHandle token;
+        HANDLE raw = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return;
+        token.Reset(raw);
+        DWORD size = 0;
+        GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+        user_.resize(size);
+        if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, user_.data(), size, &size)) return;
+        const PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
+        const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid);
+        acl_.resize(aclSize);
+        auto* acl = reinterpret_cast<ACL*>(acl_.data());
+        ok_ = InitializeAcl(acl, aclSize, ACL_REVISION) && AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) &&
+              InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+              SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE);
+        attributes_ = {sizeof(attributes_), &descriptor_, FALSE};
+    }
+    OwnerOnlySecurity(const OwnerOnlySecurity&) = delete;
+    OwnerOnlySecurity& operator=(const OwnerOnlySecurity&) = delete;
+    SECURITY_ATTRIBUTES* Attributes() { return ok_ ? &attributes_ : nullptr; }
+
+private:
+    std::vector<BYTE> user_, acl_;
+    SECURITY_DESCRIPTOR descriptor_ = {};
+    SECURITY_ATTRIBUTES attributes_ = {};
+    bool ok_ = false;
+};
+
+UniqueFile CreateInstance(const std::wstring& name, DWORD firstFlag = 0, SECURITY_ATTRIBUTES* security = nullptr) {
+    return UniqueFile(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | firstFlag,
                                        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                       PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, nullptr));
+                                       PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, security));
+}
+
+// The first instance claims the name as mpv does: it fails when someone already serves it (on
+// Windows; Wine creates it anyway) and admits only this user. Later instances follow it.
+UniqueFile CreateFirstInstance(const std::wstring& name) {
+    OwnerOnlySecurity ownerOnly;
+    if (!ownerOnly.Attributes()) return UniqueFile();
+    return CreateInstance(name, FILE_FLAG_FIRST_PIPE_INSTANCE, ownerOnly.Attributes());
 }
 
 // Creates the next instance before serving the connected one, so a client never finds the name gone.
@@ -406,7 +493,21 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"freeze") mode = Mode::Freeze;
     else if (text == L"slowstart") mode = Mode::SlowStart;
     else if (text == L"closehost") mode = Mode::CloseHost;
+    else if (text == L"nopipe") mode = Mode::NoPipe;
+    else if (text == L"events") mode = Mode::Events;
+    else if (text == L"eventsonly") mode = Mode::EventsOnly;
+    else if (text == L"launcher") mode = Mode::Launcher;
     else return false;
+    return true;
+}
+
+// An optional number up to 1000 from the environment; false when it is there but is not one.
+bool ParseSmallNumber(const wchar_t* name, UINT& out) {
+    const std::wstring text = GetEnv(name);
+    std::uint64_t n = 0;
+    if (text.empty()) return true;
+    if (!ParseU64(text, n) || n > 1000) return false;
+    out = static_cast<UINT>(n);
     return true;
 }
 
@@ -434,6 +535,9 @@ bool ParseArguments(Player& player) {
         if (!ParseU64(delay, ms) || ms > 0x7FFFFFFF) return false;
         player.delayMs = static_cast<UINT>(ms);
     }
+    if (!ParseSmallNumber(L"STANDIN_EVENT_COUNT", player.eventCount) ||
+        !ParseSmallNumber(L"STANDIN_EVENT_PAUSE_MS", player.eventPauseMs))
+        return false;
     player.pipeLog = GetEnv(L"STANDIN_PIPE_LOG");
     return true;
 }
@@ -442,6 +546,26 @@ bool ParseArguments(Player& player) {
 DWORD WINAPI WatchParent(void* param) {
     while (IsWindow(static_cast<HWND>(param))) Sleep(200);
     ExitProcess(0);
+}
+
+// The real player started behind a launcher: same program and arguments, plain stand-in, and as
+// a child it is in the launcher's job.
+int RunLauncher() {
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return 4;
+    SetEnvironmentVariableW(L"STANDIN_MODE", nullptr);
+    std::wstring commandLine = GetCommandLineW();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return 4;
+    const UniqueHandle process(started.hProcess), thread(started.hThread);
+    WaitForSingleObject(process.Get(), INFINITE);
+    DWORD code = 4;
+    GetExitCodeProcess(process.Get(), &code);
+    return static_cast<int>(code);
 }
 
 int Run(HINSTANCE instance) {
@@ -453,11 +577,16 @@ int Run(HINSTANCE instance) {
     if (!ParseArguments(player)) return 2;
     if (player.mode == Mode::ExitAtOnce) ExitProcess(kExitAtOnceCode);
     if (!IsWindow(player.parent)) return 3;
+    if (player.mode == Mode::Launcher) return RunLauncher();
 
-    player.firstInstance = CreateInstance(player.pipeName);
-    if (!player.firstInstance) return 4;
-    UniqueHandle server(CreateThread(nullptr, 0, ServerThread, &player, 0, nullptr));
-    if (!server) return 4;
+    // Like mpv, a name someone else already serves leaves the player without its pipe, not without
+    // its picture.
+    UniqueHandle server;
+    if (player.mode != Mode::NoPipe) player.firstInstance = CreateFirstInstance(player.pipeName);
+    if (player.firstInstance) {
+        server.Reset(CreateThread(nullptr, 0, ServerThread, &player, 0, nullptr));
+        if (!server) return 4;
+    }
 
     // Thread timers work with or without a window, so the parent watch is the same in every mode.
     const UINT_PTR watchTimer = SetTimer(nullptr, 0, 500, nullptr);
