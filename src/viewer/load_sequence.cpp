@@ -62,7 +62,7 @@ bool LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath) {
 
     if (CanReusePlayer(state, playerPath)) {
         LogWrite(L"[LoadFile] Same mpv instance, trying IPC loadfile\r\n");
-        if (SendMPVCommand(state.pipeName, filePath)) {
+        if (SendMPVCommand(state, filePath)) {
             state.filePath = filePath;
             LogWrite(L"[LoadFile] LoadFile (mpv IPC) return 1\r\n");
             return true;

@@ -1,7 +1,6 @@
 #include <optional>
 #include <string>
 
-#include "common/text.h"
 #include "log/log.h"
 #include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
@@ -64,11 +63,52 @@ void LogTimeOut() {
     LogPrintf(L"[SendMPVCommand] SendMPVCommand: no reply within %lu ms", kPipeExchangeTimeoutMs);
 }
 
+// Anyone on the desktop can create the pipe's name before the player does, and would then be
+// handed every file path. Only the started player, or a process in its job (the real mpv behind a
+// launcher), may have them. The player's handle is held open, so its id cannot have been reused.
+bool ServedByPlayer(HANDLE pipe, const ViewerWindowState& player) {
+    ULONG server = 0;
+    if (!GetNamedPipeServerProcessId(pipe, &server)) {
+        LogPrintf(L"[SendMPVCommand] SendMPVCommand: GetNamedPipeServerProcessId failed, err=%lu", GetLastError());
+        return false;
+    }
+    if (server != 0 && server == player.pid && player.process) return true;
+    if (server != 0 && player.job) {
+        // The limited right is enough for Windows, Wine wants the full one.
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, server));
+        if (!process) process.Reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, server));
+        BOOL inJob = FALSE;
+        if (process && IsProcessInJob(process.Get(), player.job.Get(), &inJob) && inJob) return true;
+    }
+    LogPrintf(L"[SendMPVCommand] SendMPVCommand: pipe served by pid %lu, not the player; not sent", server);
+    return false;
+}
+
+// Reads until the player's reply line is complete: mpv first writes whatever events are pending,
+// each as its own line. When the pipe ends first, the unfinished last line stands for the reply;
+// on time-out or after kReplyLimitBytes without a reply, nothing.
+std::optional<std::string> ReadReplyLine(BoundedPipe& exchange) {
+    ReplyLineReader reader;
+    char piece[kReplyReadBytes];
+    while (reader.Current() == ReplyLineReader::State::NeedMore) {
+        DWORD got = 0;
+        if (!exchange.Read(piece, sizeof(piece), got) || got == 0) break;
+        reader.Feed(std::string_view(piece, got));
+    }
+    if (exchange.TimedOut() || reader.Current() == ReplyLineReader::State::Overflow) return std::nullopt;
+    return reader.Current() == ReplyLineReader::State::Reply ? reader.Line() : reader.Rest();
+}
+
 }  // namespace
 
-bool SendMPVCommand(const std::wstring& pipeName, const wchar_t* filePath) {
-    if (pipeName.empty()) return false;
-    const std::optional<std::string> command = BuildLoadfileCommand(ToUtf8(filePath ? filePath : L""));
+bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
+    if (player.pipeName.empty()) return false;
+    const std::optional<std::string> path = PathToUtf8(filePath ? filePath : L"");
+    if (!path) {
+        LogWrite(L"[SendMPVCommand] SendMPVCommand: path is not valid UTF-16, not sent\r\n");
+        return false;
+    }
+    const std::optional<std::string> command = BuildLoadfileCommand(*path);
     if (!command) {
         LogPrintf(L"[SendMPVCommand] SendMPVCommand: command longer than %llu bytes, not sent",
                   static_cast<unsigned long long>(kCommandBufferBytes - 1));
@@ -78,12 +118,13 @@ bool SendMPVCommand(const std::wstring& pipeName, const wchar_t* filePath) {
 
     // The whole exchange shares one deadline: the host's window thread is waiting on it.
     const ULONGLONG deadline = GetTickCount64() + kPipeExchangeTimeoutMs;
-    UniqueFile pipe(CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OVERLAPPED, nullptr));
+    UniqueFile pipe(CreateFileW(player.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                kPipeOpenFlags, nullptr));
     if (!pipe) {
         LogPrintf(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=%lu", GetLastError());
         return false;
     }
+    if (!ServedByPlayer(pipe.Get(), player)) return false;
     BoundedPipe exchange(pipe.Get(), deadline);
 
     const DWORD length = static_cast<DWORD>(command->size());
@@ -97,15 +138,12 @@ bool SendMPVCommand(const std::wstring& pipeName, const wchar_t* filePath) {
         return false;
     }
 
-    // One read only: the reply is judged by what it returns (a failed read leaves it empty).
-    char reply[kReplyBufferBytes] = {};
-    DWORD read = 0;
-    exchange.Read(reply, kReplyBufferBytes - 1, read);
+    const std::optional<std::string> reply = ReadReplyLine(exchange);
     pipe.Close();
-    if (exchange.TimedOut()) {
+    if (!reply) {
         LogTimeOut();
         return false;
     }
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: response=%hs", reply);
-    return ReplyHasSuccess(reply);
+    LogPrintf(L"[SendMPVCommand] SendMPVCommand: response=%hs", EscapeControlBytes(*reply).c_str());
+    return ReplyHasSuccess(*reply);
 }

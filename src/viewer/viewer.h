@@ -34,8 +34,9 @@ bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* player
 // Ends the player, if any, closes its handles and empties every field of the state.
 void KillChild(ViewerWindowState& state);
 
-// Tells the player listening on pipeName to replace its file; true when it answers "success".
-bool SendMPVCommand(const std::wstring& pipeName, const wchar_t* filePath);
+// Tells the running player, over its pipe, to replace its file; true when it answers "success".
+// Nothing is sent to a pipe that another process serves, or for a path UTF-8 cannot hold.
+bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath);
 
 // Shows the file: reuses the running player over its pipe when it is the same executable,
 // otherwise restarts it behind a "Loading..." placeholder. False when nothing is shown.

@@ -1,9 +1,13 @@
 // The text the viewer sends to the player, beyond what the host tests see pass through a real
-// player: handle values no real window has, the escapes that are not made, and reply shapes.
+// player: handle values no real window has, every escape, paths UTF-8 cannot hold, reply shapes
+// and how a reply is found among event lines, and how the pipe is opened.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "viewer/player_protocol.h"
 
@@ -19,10 +23,44 @@ TEST(PlayerCommandLine, WindowNumberAndPipeNameUseTheUnsignedDecimalHandle) {
     }
 }
 
-TEST(LoadfileCommand, NothingButBackslashAndQuoteIsEscaped) {
-    const std::string path = "\\\\srv\\a\t\"b\"\n.mp4", escaped = "\\\\\\\\srv\\\\a\t\\\"b\\\"\n.mp4";
-    EXPECT_EQ(EscapeJsonPath(path), escaped);
-    EXPECT_EQ(BuildLoadfileCommand(path), "{\"command\":[\"loadfile\",\"" + escaped + "\",\"replace\"]}\n");
+// Backslash, quote and every byte below 0x20 are escaped, nothing else: '/', DEL and UTF-8 pass.
+// The log sees only the control bytes escaped.
+TEST(LoadfileCommand, BackslashQuoteAndControlBytesAreEscaped) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"\\\\srv\\a\"b\".mp4", "\\\\\\\\srv\\\\a\\\"b\\\".mp4", "\\\\srv\\a\"b\".mp4"},
+        {"\b\f\n\r\t", "\\b\\f\\n\\r\\t", "\\b\\f\\n\\r\\t"},
+        {std::string("\0\x01\x0b\x1f\x20", 5), "\\u0000\\u0001\\u000b\\u001f ", "\\u0000\\u0001\\u000b\\u001f "},
+        {"a/b\x7f\xC3\xA9\xE9\x9F\xB3", "a/b\x7f\xC3\xA9\xE9\x9F\xB3", "a/b\x7f\xC3\xA9\xE9\x9F\xB3"},
+    };
+    for (const auto& [path, escaped, logged] : cases) {
+        EXPECT_EQ(EscapeJsonPath(path), escaped) << path;
+        EXPECT_EQ(EscapeControlBytes(path), logged) << path;
+        EXPECT_EQ(BuildLoadfileCommand(path), "{\"command\":[\"loadfile\",\"" + escaped + "\",\"replace\"]}\n");
+    }
+}
+
+// A lone surrogate anywhere, or a pair in the wrong order, has no UTF-8: no path at all rather
+// than one with U+FFFD in it.
+TEST(LoadfileCommand, OnlyWellFormedUtf16BecomesUtf8) {
+    const std::pair<std::wstring, std::optional<std::string>> cases[] = {
+        {L"", ""},
+        {L"C:\\v\\caf\u00e9.mkv", "C:\\v\\caf\xC3\xA9.mkv"},
+        {L"\xD83C\xDFB5.mp3", "\xF0\x9F\x8E\xB5.mp3"},
+        {L"a\xD800.mkv", std::nullopt},
+        {L"a\xDC00.mkv", std::nullopt},
+        {L"a.mkv\xD83C", std::nullopt},
+        {L"\xDFB5\xD83C", std::nullopt},
+    };
+    for (const auto& [path, utf8] : cases) EXPECT_EQ(PathToUtf8(path), utf8) << testing::PrintToString(path);
+}
+
+// Identification only: the server may learn who the user is but never act as the user. Wine
+// ignores these flags (a server always sees impersonation level 2), so they are held here.
+TEST(PipeOpen, FlagsAskForIdentificationOnlyAndOverlappedTransfers) {
+    EXPECT_EQ(kPipeOpenFlags & SECURITY_SQOS_PRESENT, static_cast<DWORD>(SECURITY_SQOS_PRESENT));
+    EXPECT_EQ(kPipeOpenFlags & (SECURITY_IDENTIFICATION | SECURITY_IMPERSONATION | SECURITY_DELEGATION),
+              static_cast<DWORD>(SECURITY_IDENTIFICATION));
+    EXPECT_EQ(kPipeOpenFlags & FILE_FLAG_OVERLAPPED, static_cast<DWORD>(FILE_FLAG_OVERLAPPED));
 }
 
 TEST(PlayerReply, SuccessInQuotesAnywhereBeforeTheFirstZero) {
@@ -36,6 +74,60 @@ TEST(PlayerReply, SuccessInQuotesAnywhereBeforeTheFirstZero) {
         {std::string("{\"error\":\0\"success\"}", 20), false},
     };
     for (const auto& [reply, accepted] : cases) EXPECT_EQ(ReplyHasSuccess(reply), accepted) << reply;
+}
+
+// Only an object with "event" as one of its own keys is an event: not a value, not a nested key,
+// not the word inside a string.
+TEST(PlayerReply, EventLinesAreObjectsWithAnEventKey) {
+    const std::pair<std::string, bool> cases[] = {
+        {R"({"event":"video-reconfig"})", true},
+        {R"({"event":"property-change","id":1,"name":"pause","data":false})", true},
+        {R"(  { "id":2, "data":{"a":[1,{"b":"}"}]}, "event" : "x" })", true},
+        {R"({"data":null,"request_id":0,"error":"success"})", false},
+        {R"({"data":{"event":"x"},"error":"success"})", false},
+        {R"({"data":["event",{"event":1}],"error":"success"})", false},
+        {R"({"error":"event"})", false},
+        {R"({"data":"\"event\":1","error":"success"})", false},
+        {R"({"data":"\\","event":1})", true},
+        {R"(["event"])", false},
+        {R"({"event)", false},
+        {"", false},
+    };
+    for (const auto& [line, event] : cases) EXPECT_EQ(IsEventLine(line), event) << line;
+}
+
+// The pieces one connection delivers: the first complete line that is not an event is the reply,
+// wherever the pieces split; without one, more is needed until 64 KiB have been looked at.
+TEST(PlayerReply, TheReplyIsTheFirstLineThatIsNotAnEvent) {
+    using State = ReplyLineReader::State;
+    const std::string event = R"({"event":"client-message","args":["success"]})" "\n";
+    const std::string reply = R"({"data":null,"request_id":0,"error":"success"})";
+    // After one event, an event line that ends exactly at the limit: {"event":1, filler }\n
+    const std::string filler(kReplyLimitBytes - event.size() - 13, ' ');
+    struct Case {
+        std::vector<std::string> pieces;
+        State state;
+        std::string line;
+    };
+    const Case cases[] = {
+        {{reply + "\n"}, State::Reply, reply},
+        {{event + event + event + reply + "\n" + event}, State::Reply, reply},
+        {{event.substr(0, 5), event.substr(5) + reply.substr(0, 9), reply.substr(9), "\nrest"}, State::Reply, reply},
+        {{event, "garbage\n", reply + "\n"}, State::Reply, "garbage"},
+        {{event, event, reply}, State::NeedMore, ""},
+        {{event + "{\"event\":1," + filler + "}\n"}, State::Overflow, ""},
+        {{event + "{\"event\":1," + filler.substr(1) + "}\n", "x\n"}, State::Overflow, ""},  // one byte over
+        {{event + "{\"event\":1," + filler.substr(2) + "}\n", "x\n"}, State::Reply, "x"},     // just fits
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ReplyLineReader reader;
+        for (const std::string& piece : cases[i].pieces) reader.Feed(piece);
+        EXPECT_EQ(reader.Current(), cases[i].state) << i;
+        EXPECT_EQ(reader.Current() == State::Reply ? reader.Line() : "", cases[i].line) << i;
+    }
+    ReplyLineReader ended;
+    ended.Feed(event + reply);  // the pipe closed without the line feed
+    EXPECT_EQ(ended.Rest(), reply);
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ inline std::wstring CommandLineFile() { return PrivateTempFolder() + L"standin-c
 inline std::wstring PipeLogFile() { return PrivateTempFolder() + L"standin-pipe.log"; }
 inline std::wstring NotesFile() { return PrivateTempFolder() + L"standin-notes.txt"; }
 inline int RunningPlayers() { return CountChildProcesses(L"mpv.exe"); }
+// The command line the last player started was given.
+inline std::wstring PlayerCommandLine() {
+    const std::string bytes = ReadFileBytes(CommandLineFile());
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
 
 // The player's window in the viewer's client coordinates, and whether that is the client area.
 inline RECT ChildRect(HWND viewer, HWND child) {

@@ -25,8 +25,7 @@ TEST(ViewerLaunch, PlayerGetsTheCommandLineByteForByteAndEachViewerItsOwnPipe) {
         UsePlayer(PlayerPath(), params);
         pane.Clear();
         ASSERT_EQ(pane.Load(file.c_str()), 1);
-        const std::string bytes = ReadFileBytes(CommandLineFile());
-        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2),
+        EXPECT_EQ(PlayerCommandLine(),
                   L"\"" + PlayerPath() + L"\" --wid=" + n + L" --input-ipc-server=\\\\.\\pipe\\dopus_mpv_" + n +
                       L" --keep-open=yes --no-border --osc=yes --script-opts=osc-visibility=always"
                       L" --cursor-autohide=no --input-default-bindings=yes --window-dragging=no" +

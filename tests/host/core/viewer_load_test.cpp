@@ -2,8 +2,13 @@
 // and when nothing is shown at all; and the pipe client's refusals.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <iterator>
+#include <string>
+#include <thread>
 #include <tuple>
 
+#include "viewer/player_protocol.h"
 #include "viewer_host.h"
 
 using namespace viewertest;
@@ -11,6 +16,57 @@ using namespace viewertest;
 namespace {
 
 bool PaintPending(HWND hwnd) { return GetUpdateRect(hwnd, nullptr, FALSE) != FALSE; }
+
+std::string LoadfileLine(const std::string& escapedPath) {
+    return "{\"command\":[\"loadfile\",\"" + escapedPath + "\",\"replace\"]}\n";
+}
+
+// Another program that took the viewer's pipe name first and serves it as a player would: it
+// answers "success" at once and keeps whatever its clients write.
+class PipeSquatter {
+public:
+    explicit PipeSquatter(const std::wstring& name)
+        : name_(name),
+          pipe_(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
+                                 nullptr)),
+          thread_([this] { Serve(); }) {}
+    ~PipeSquatter() { Stop(); }
+    PipeSquatter(const PipeSquatter&) = delete;
+    PipeSquatter& operator=(const PipeSquatter&) = delete;
+
+    // Everything its clients wrote. A client of its own wakes it, as often as its one instance is
+    // still busy with another.
+    std::string Stop() {
+        stop_ = true;
+        while (thread_.joinable() && !done_) {
+            UniqueFile wake(CreateFileW(name_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            Sleep(10);
+        }
+        if (thread_.joinable()) thread_.join();
+        return received_;
+    }
+
+private:
+    void Serve() {
+        while (pipe_ && !stop_) {
+            if (ConnectNamedPipe(pipe_.Get(), nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+                DWORD done = 0;
+                WriteFile(pipe_.Get(), "{\"error\":\"success\"}\n", 20, &done, nullptr);
+                char buffer[4096];
+                while (!stop_ && ReadFile(pipe_.Get(), buffer, sizeof(buffer), &done, nullptr) && done > 0)
+                    received_.append(buffer, done);
+            }
+            DisconnectNamedPipe(pipe_.Get());
+        }
+        done_ = true;
+    }
+
+    std::wstring name_;
+    UniqueFile pipe_;
+    std::atomic<bool> stop_{false}, done_{false};
+    std::string received_;
+    std::thread thread_;
+};
 
 TEST(ViewerLoad, SameGroupGoesToTheRunningPlayerOverItsPipe) {
     ViewerHost pane(true);  // shown: a hidden window never has anything to paint
@@ -41,8 +97,10 @@ TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
         {L"errorreply", L"[LoadFile] mpv IPC failed, fallback to restart\r\n", 1},
         {L"noreply", L"[SendMPVCommand] SendMPVCommand: no reply within 2000 ms\r\n", 1},
         {L"exitafterwindow", L"[LoadFile] Same mpv instance", 0},  // the player ended by itself
+        // Event lines, one with "success" in quotes, and never a reply.
+        {L"eventsonly", L"[SendMPVCommand] SendMPVCommand: no reply within 2000 ms\r\n", 1},
     };
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
         const auto& [mode, logged, times] = cases[i];
         ViewerHost pane;
         SetPlayerMode(mode);
@@ -91,15 +149,90 @@ TEST(ViewerLoad, AnsiPathIsConvertedAndEmptyOrUnconfiguredPathsStopThePlayer) {
 
 // 2047 bytes fit the buffer with its terminator, 2048 do not; backslashes count escaped.
 TEST(ViewerIpc, NothingToSendToOrTooLongToSend) {
-    EXPECT_FALSE(SendMPVCommand(L"", L"C:\\v\\a.mkv"));  // no pipe: not even a log line
+    ViewerWindowState nobody;
+    EXPECT_FALSE(SendMPVCommand(nobody, L"C:\\v\\a.mkv"));  // no pipe: not even a log line
     EXPECT_EQ(CountLogLines(L"[SendMPVCommand]"), 0);
-    const std::wstring pipe = L"\\\\.\\pipe\\tessoravin-nobody", slashes(1004, L'\\');
-    EXPECT_FALSE(SendMPVCommand(pipe, (L"xx" + slashes).c_str()));  // 38 + 2 + 2008 bytes
+    nobody.pipeName = L"\\\\.\\pipe\\tessoravin-nobody";
+    const std::wstring slashes(1004, L'\\');
+    EXPECT_FALSE(SendMPVCommand(nobody, (L"xx" + slashes).c_str()));  // 38 + 2 + 2008 bytes
     EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: command longer than 2047 bytes, not sent\r\n"), 1);
     EXPECT_EQ(CountLogLines(L"[SendMPVCommand]"), 1);  // refused before the pipe was tried
-    EXPECT_FALSE(SendMPVCommand(pipe, (L"x" + slashes).c_str()));
+    EXPECT_FALSE(SendMPVCommand(nobody, (L"x" + slashes).c_str()));
     EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: {\"command\":[\"loadfile\",\"x\\\\\\\\"), 1);
     EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=2\r\n"), 1);
+}
+
+// mpv writes its pending events to a new connection before the reply: here three, in separate
+// writes, longer together than one 255-byte read. The running player still takes every file.
+TEST(ViewerLoad, EventLinesBeforeTheReplyKeepTheRunningPlayer) {
+    ViewerHost pane;
+    SetPlayerMode(L"events");
+    ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
+    const DWORD pid = pane.State()->pid;
+    EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1);
+    EXPECT_EQ(pane.Load(L"C:\\v\\third.mp3"), 1);
+    EXPECT_EQ(pane.State()->pid, pid);
+    EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
+    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: response={\"data\":null,\"request_id\":0,\"error\":\"success\"}\r\n"), 2);
+    EXPECT_EQ(WindowText(pane.State()->childHwnd), L"C:\\v\\third.mp3");
+    EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv") + LoadfileLine("C:\\\\v\\\\third.mp3"));
+}
+
+// Control bytes go out escaped, as one line of JSON that the player (which refuses anything
+// else) decodes to the exact path. A lone surrogate cannot go out without becoming another path:
+// nothing is sent, and the restarted player has the exact path on its command line.
+TEST(ViewerIpc, ControlBytesAreEscapedAndALoneSurrogateIsNeverSent) {
+    ViewerHost pane;
+    ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
+    const DWORD first = pane.State()->pid;
+    const std::wstring controls = L"C:\\v\\a\x01" L"b\tc\x1f.mkv";
+    EXPECT_EQ(pane.Load(controls.c_str()), 1);
+    EXPECT_EQ(pane.State()->pid, first);
+    EXPECT_EQ(WindowText(pane.State()->childHwnd), controls);
+    const std::string sent = ReadFileBytes(PipeLogFile());
+    EXPECT_EQ(sent, LoadfileLine("C:\\\\v\\\\a\\u0001b\\tc\\u001f.mkv"));
+
+    const std::wstring lone = L"C:\\v\\lone\xD800.mkv";
+    EXPECT_EQ(pane.Load(lone.c_str()), 1);
+    EXPECT_FALSE(ProcessExists(first));
+    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: path is not valid UTF-16, not sent\r\n"), 1);
+    EXPECT_EQ(ReadFileBytes(PipeLogFile()), sent);  // no U+FFFD, nothing at all
+    EXPECT_TRUE(PlayerCommandLine().ends_with(L" \"" + lone + L"\""));
+}
+
+// Another program serving the viewer's pipe name before the player (which then makes no pipe, as
+// mpv does when the name is taken) is sent nothing; the file goes to a restarted player.
+TEST(ViewerIpc, APipeServedByAnotherProcessIsSentNothing) {
+    ViewerHost pane;
+    PipeSquatter squatter(PipeNameFor(pane.viewer));
+    SetPlayerMode(L"nopipe");
+    ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
+    const DWORD first = pane.State()->pid;
+    EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1);
+    EXPECT_FALSE(ProcessExists(first));
+    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: pipe served by pid " +
+                            std::to_wstring(GetCurrentProcessId()) + L", not the player; not sent\r\n"),
+              1);
+    EXPECT_TRUE(PlayerCommandLine().ends_with(L" \"C:\\v\\second.mkv\""));
+    EXPECT_EQ(squatter.Stop(), "");
+}
+
+// A player path that is a launcher: the real player is its child, in the same job, and serves the
+// pipe. It is accepted, and it ends with the launcher.
+TEST(ViewerIpc, ALaunchersChildInThePlayersJobServesThePipe) {
+    ViewerHost pane;
+    SetPlayerMode(L"launcher");
+    ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
+    const DWORD launcher = pane.State()->pid;
+    DWORD real = 0;
+    GetWindowThreadProcessId(pane.State()->childHwnd, &real);
+    ASSERT_NE(real, launcher);
+    EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1);
+    EXPECT_EQ(pane.State()->pid, launcher);
+    EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
+    EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv"));
+    pane.Clear();
+    EXPECT_TRUE(WaitUntil([real] { return !ProcessExists(real); }, kPlayerWait));
 }
 
 }  // namespace
