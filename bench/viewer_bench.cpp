@@ -113,6 +113,50 @@ void Report(const char* name, const std::vector<double>& times) {
                 static_cast<int>(times.size()));
 }
 
+// A run of reused loads and one of restarted loads, and how many loads meant for reuse restarted.
+struct ReuseRun {
+    std::vector<double> reused, restarted;
+    int restartedReuses = 0;
+};
+
+DWORD PlayerPid(HWND viewer) {
+    const ViewerWindowState* state = ViewerStateOf(viewer);
+    return state ? state->pid : 0;
+}
+
+// mpv writes pending event lines to a connection before its reply. The same measurement with the
+// stand-in writing three of them, each its own write, before every reply: back to back as mpv
+// does, or with the pause the tests use to make each its own piece.
+bool MeasureWithEventsBeforeReply(HWND viewer, const std::wstring& player, const std::wstring& otherCase,
+                                  const wchar_t* pauseMs, ReuseRun& run) {
+    SetPlayerMode(L"events");
+    SetEnvironmentVariableW(L"STANDIN_EVENT_PAUSE_MS", pauseMs);
+    std::vector<double> warmUp;
+    SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);  // the next player starts in this mode
+    UsePlayer(otherCase);
+    bool ok = TimedLoad(viewer, L"C:\\bench\\events-warm-up.mkv", warmUp);
+    for (int i = 0; ok && i < kRounds; ++i) {
+        const DWORD before = PlayerPid(viewer);
+        ok = TimedLoad(viewer, i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4", run.reused);
+        if (PlayerPid(viewer) != before) ++run.restartedReuses;
+    }
+    for (int i = 0; ok && i < kRounds; ++i) {
+        UsePlayer(i % 2 ? otherCase : player);
+        ok = TimedLoad(viewer, L"C:\\bench\\restart.mkv", run.restarted);
+    }
+    SetPlayerMode(nullptr);
+    return ok;
+}
+
+// A reused load should cost at most a fiftieth of a restart, events or not.
+void ReportReuseRatio(const char* name, const ReuseRun& run) {
+    std::printf("%s, %d rounds each:\n", name, kRounds);
+    Report("reused load (pipe loadfile)", run.reused);
+    Report("restarted load (stop, start, find)", run.restarted);
+    std::printf("reused / restarted (medians): %.3f   (loads meant for reuse that restarted: %d of %d)\n",
+                Median(run.reused) / Median(run.restarted), run.restartedReuses, kRounds);
+}
+
 int Run() {
     testsupport::UsePrivateTempFolder();
     moduleInstance = GetModuleHandleW(nullptr);
@@ -144,11 +188,17 @@ int Run() {
         UsePlayer(i % 2 ? player : otherCase);
         ok = TimedLoad(viewer, L"C:\\bench\\restart.mkv", restarted);
     }
+    ReuseRun withEvents, withPacedEvents;
+    ok = ok && MeasureWithEventsBeforeReply(viewer, player, otherCase, L"0", withEvents);
+    ok = ok && MeasureWithEventsBeforeReply(viewer, player, otherCase, L"2", withPacedEvents);
     if (ok) {
         std::printf("Viewer load, stand-in player under this system, %d rounds each:\n", kRounds);
         Report("reused load (pipe loadfile)", reused);
         Report("restarted load (stop, start, find)", restarted);
         std::printf("restart / reuse (medians): %.1fx\n", Median(restarted) / Median(reused));
+        std::printf("reused / restarted (medians), plain: %.3f\n", Median(reused) / Median(restarted));
+        ReportReuseRatio("Three event lines before every reply, back to back", withEvents);
+        ReportReuseRatio("Three event lines before every reply, 2 ms apart", withPacedEvents);
         UsePlayer(player);
         ok = MeasureHoldTimes(viewer);
     }
