@@ -22,6 +22,7 @@
 //                         launcher         starts this program again with the same arguments as a
 //                                          plain stand-in (in its job) and waits for it, as a
 //                                          launcher in front of mpv does
+//                                          launcherexits    the same, but exits at once instead of waiting
 //   STANDIN_EVENT_COUNT   event lines before a reply in "events" (default 3), each its own write;
 //                         three of them are longer than 255 bytes
 //   STANDIN_EVENT_PAUSE_MS  pause after each event line (default 2), so that each arrives as its
@@ -54,7 +55,7 @@ constexpr DWORD kPipeBuffer = 4096;
 
 enum class Mode {
     Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow, ExitAtOnce, Freeze, SlowStart, CloseHost,
-    NoPipe, Events, EventsOnly, Launcher
+    NoPipe, Events, EventsOnly, Launcher, LauncherExits
 };
 constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
 
@@ -497,6 +498,7 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"events") mode = Mode::Events;
     else if (text == L"eventsonly") mode = Mode::EventsOnly;
     else if (text == L"launcher") mode = Mode::Launcher;
+    else if (text == L"launcherexits") mode = Mode::LauncherExits;
     else return false;
     return true;
 }
@@ -550,7 +552,7 @@ DWORD WINAPI WatchParent(void* param) {
 
 // The real player started behind a launcher: same program and arguments, plain stand-in, and as
 // a child it is in the launcher's job.
-int RunLauncher() {
+int RunLauncher(bool waitForPlayer) {
     wchar_t self[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return 4;
@@ -562,6 +564,7 @@ int RunLauncher() {
     if (!CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
         return 4;
     const UniqueHandle process(started.hProcess), thread(started.hThread);
+    if (!waitForPlayer) return 0;
     WaitForSingleObject(process.Get(), INFINITE);
     DWORD code = 4;
     GetExitCodeProcess(process.Get(), &code);
@@ -577,7 +580,8 @@ int Run(HINSTANCE instance) {
     if (!ParseArguments(player)) return 2;
     if (player.mode == Mode::ExitAtOnce) ExitProcess(kExitAtOnceCode);
     if (!IsWindow(player.parent)) return 3;
-    if (player.mode == Mode::Launcher) return RunLauncher();
+    if (player.mode == Mode::Launcher || player.mode == Mode::LauncherExits)
+        return RunLauncher(player.mode == Mode::Launcher);
 
     // Like mpv, a name someone else already serves leaves the player without its pipe, not without
     // its picture.

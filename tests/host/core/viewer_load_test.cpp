@@ -218,21 +218,26 @@ TEST(ViewerIpc, APipeServedByAnotherProcessIsSentNothing) {
 }
 
 // A player path that is a launcher: the real player is its child, in the same job, and serves the
-// pipe. It is accepted, and it ends with the launcher.
+// pipe. It is accepted, and it ends with the launcher's job. A launcher that exits once it has
+// started the player does not end the window search: the player is still in the job.
 TEST(ViewerIpc, ALaunchersChildInThePlayersJobServesThePipe) {
-    ViewerHost pane;
-    SetPlayerMode(L"launcher");
-    ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
-    const DWORD launcher = pane.State()->pid;
-    DWORD real = 0;
-    GetWindowThreadProcessId(pane.State()->childHwnd, &real);
-    ASSERT_NE(real, launcher);
-    EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1);
-    EXPECT_EQ(pane.State()->pid, launcher);
-    EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
-    EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv"));
-    pane.Clear();
-    EXPECT_TRUE(WaitUntil([real] { return !ProcessExists(real); }, kPlayerWait));
+    for (const wchar_t* mode : {L"launcher", L"launcherexits"}) {
+        ViewerHost pane;
+        SetPlayerMode(mode);
+        DeleteLog();
+        DeleteFileW(PipeLogFile().c_str());
+        ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1) << mode;
+        const DWORD launcher = pane.State()->pid;
+        DWORD real = 0;
+        GetWindowThreadProcessId(pane.State()->childHwnd, &real);
+        ASSERT_NE(real, launcher);
+        EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1) << mode;
+        EXPECT_EQ(pane.State()->pid, launcher);
+        EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
+        EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv"));
+        pane.Clear();
+        EXPECT_TRUE(WaitUntil([real] { return !ProcessExists(real); }, kPlayerWait));
+    }
 }
 
 }  // namespace
