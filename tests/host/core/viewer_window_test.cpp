@@ -23,6 +23,7 @@ void HoldForScreenshotIfAsked(const ViewerHost& pane) {
     GetClientRect(pane.host, &client);
     MoveWindow(pane.viewer, 0, 0, client.right, client.bottom - kStatusHeight, TRUE);
     const HWND child = pane.State()->childHwnd;
+    WaitUntil([&] { return Fills(pane.viewer, child); }, kPlayerWait);  // the move is posted to the player
     DWORD pid = 0;
     GetWindowThreadProcessId(child, &pid);
     wchar_t cls[32] = {};
