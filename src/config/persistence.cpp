@@ -45,9 +45,7 @@ class SaveInProgress {
 public:
     SaveInProgress(const std::vector<MappingEntry>& mappings, const std::wstring& params) {
         ConfigLockGuard lock;
-        pluginConfig.mappings = mappings;
-        pluginConfig.mpvParams = params;
-        pluginConfig.RebuildIndexes();
+        ApplyConfig(mappings, params);
         // Counted last, under the same lock: an install that throws leaves no save behind.
         ++storeSaves.begun;
         ++storeSaves.inProgress;
@@ -99,9 +97,7 @@ void PluginConfig::Load() {
 
     ConfigLockGuard lock;
     if (ReadStillCurrent(ticket)) {
-        pluginConfig.mappings = std::move(mappings);
-        pluginConfig.mpvParams = std::move(params);
-        pluginConfig.RebuildIndexes();
+        ApplyConfig(std::move(mappings), std::move(params));  // the lock is re-entrant
     } else {
         LogWrite(L"[PluginConfig::Load]   a save overlapped this read, keeping the saved configuration\r\n");
     }
