@@ -60,6 +60,8 @@ bool LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath) {
     }
     LogPrintf(L"[LoadFile] viewer=[%s]", playerPath.c_str());
 
+    // The player may have replaced its window since the last message: its current one counts.
+    FollowPlayerWindow(viewer, state);
     if (CanReusePlayer(state, playerPath)) {
         LogWrite(L"[LoadFile] Same mpv instance, trying IPC loadfile\r\n");
         if (SendMPVCommand(state, filePath)) {

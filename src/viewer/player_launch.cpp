@@ -1,3 +1,5 @@
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "config/plugin_config.h"
@@ -6,6 +8,11 @@
 #include "viewer/viewer.h"
 
 namespace {
+
+// Numbers every start, so that a load can tell whether the player it started is still the one
+// its viewer holds after it let messages through.
+// Viewers on several of the host's threads start players, hence atomic.
+std::atomic<uint64_t> launchCount{0};
 
 // The player dies with the last handle to its job: with KillChild, or with the host itself.
 // The process is still suspended here, so it never runs a single instruction outside the job.
@@ -24,34 +31,64 @@ UniqueHandle CreateKillOnCloseJob(HANDLE process) {
     return job;
 }
 
-// Waits one search pause for the player to end. It has ended when the started process has exited
-// and, for a player path that is a launcher, nothing it started is left in the job.
-bool PlayerEndedDuringPause(const ViewerWindowState& state) {
-    if (WaitForSingleObject(state.process.Get(), kChildSearchPauseMs) != WAIT_OBJECT_0) return false;
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    if (state.job && QueryInformationJobObject(state.job.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                               sizeof(accounting), nullptr) &&
-        accounting.ActiveProcesses > 0) {
-        Sleep(kChildSearchPauseMs);
-        return false;
+// Waits up to one pause, for the player to end or for a message another thread sends to this
+// one: the host's other threads and the player itself may send to the viewer while its window is
+// searched for, and must not wait seconds for it. Such a message may clear the viewer, load
+// another file into it or destroy it; the search checks that after every pause.
+void PauseLettingSentMessagesThrough(HANDLE process) {
+    const DWORD count = process ? 1 : 0;
+    if (MsgWaitForMultipleObjectsEx(count, &process, kChildSearchPauseMs, QS_SENDMESSAGE, 0) == WAIT_OBJECT_0 + count) {
+        MSG ignored;
+        PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // dispatches what was sent
     }
-    return true;
 }
 
-// Polls for the player's window, kChildSearchAttempts times kChildSearchPauseMs at most; a player
-// that has ended cannot make one any more, so its end stops the search at once.
-HWND FindPlayerWindow(HWND viewer, const ViewerWindowState& state) {
-    for (int attempt = 0; attempt < kChildSearchAttempts; ++attempt) {
-        if (HWND child = FindWindowExW(viewer, nullptr, L"mpv", nullptr)) return child;
-        if (PlayerEndedDuringPause(state)) {
-            DWORD code = 0;
-            GetExitCodeProcess(state.process.Get(), &code);
-            LogPrintf(L"[LaunchAndEmbed] mpv: player exited with code %lu (0x%08X) before its window appeared", code,
-                      code);
-            return nullptr;
-        }
+// The player has ended when the started process has exited and, for a player path that is a
+// launcher, nothing it started is left in the job.
+bool PlayerEnded(const ViewerWindowState& state) {
+    if (WaitForSingleObject(state.process.Get(), 0) != WAIT_OBJECT_0) return false;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    return !(state.job && QueryInformationJobObject(state.job.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                                    sizeof(accounting), nullptr) &&
+             accounting.ActiveProcesses > 0);
+}
+
+enum class WindowSearch { Found, PlayerEnded, TimedOut, ViewerDestroyed, PlayerStopped };
+
+// Looks for the player's window every kChildSearchPauseMs for kChildSearchTimeoutMs at most; a
+// player that has ended cannot make one any more, so its end stops the search at once.
+WindowSearch SearchPlayerWindow(HWND viewer, const ViewerWindowState& state, uint64_t launch, HWND& found) {
+    const ULONGLONG deadline = GetTickCount64() + kChildSearchTimeoutMs;
+    for (;;) {
+        if (!IsWindow(viewer)) return WindowSearch::ViewerDestroyed;
+        // Cleared, or another load started another player, while this thread took a message.
+        if (state.launch != launch) return WindowSearch::PlayerStopped;
+        if ((found = FindPlayerWindow(viewer, state)) != nullptr) return WindowSearch::Found;
+        if (PlayerEnded(state)) return WindowSearch::PlayerEnded;
+        if (GetTickCount64() >= deadline) return WindowSearch::TimedOut;
+        // A launcher that has exited leaves no handle to wait on: the job tells when the player ends.
+        const bool exited = WaitForSingleObject(state.process.Get(), 0) == WAIT_OBJECT_0;
+        PauseLettingSentMessagesThrough(exited ? nullptr : state.process.Get());
     }
-    return nullptr;
+}
+
+// Once TerminateJobObject has returned, a launcher's child may still be ending; its window and
+// its pipe would then meet the player started next in this viewer.
+void WaitUntilJobIsEmpty(HANDLE job) {
+    const ULONGLONG deadline = GetTickCount64() + kJobEmptyWaitMs;
+    for (;;) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+        if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
+                                       nullptr) ||
+            accounting.ActiveProcesses == 0)
+            return;
+        if (GetTickCount64() >= deadline) {
+            LogPrintf(L"[KillChild]   %lu processes still in the job after %lu ms", accounting.ActiveProcesses,
+                      kJobEmptyWaitMs);
+            return;
+        }
+        Sleep(1);
+    }
 }
 
 }  // namespace
@@ -86,29 +123,42 @@ bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* player
     state.exePath = playerPath;
     state.filePath = filePath;
     state.job = CreateKillOnCloseJob(state.process.Get());
+    const uint64_t launch = state.launch = ++launchCount;
     if (ResumeThread(state.thread.Get()) == static_cast<DWORD>(-1)) {
         LogPrintf(L"[LaunchAndEmbed]   ResumeThread FAILED, err=%lu", GetLastError());
         return false;  // the suspended process stays in the state for KillChild
     }
 
-    state.childHwnd = FindPlayerWindow(viewer, state);
-    if (!state.childHwnd) {
-        // The process stays in its job; the next load, clear or destroy ends it.
-        LogWrite(L"[LaunchAndEmbed] mpv: failed to find child window within 5s\r\n");
-        return false;
+    HWND child = nullptr;
+    switch (SearchPlayerWindow(viewer, state, launch, child)) {
+        case WindowSearch::Found: break;
+        case WindowSearch::PlayerEnded: {
+            DWORD code = 0;
+            GetExitCodeProcess(state.process.Get(), &code);
+            LogPrintf(L"[LaunchAndEmbed] mpv: player exited with code %lu (0x%08X) before its window appeared", code,
+                      code);
+            [[fallthrough]];
+        }
+        case WindowSearch::TimedOut:
+            // The process stays in its job; the next load, clear or destroy ends it.
+            LogWrite(L"[LaunchAndEmbed] mpv: failed to find child window within 5s\r\n");
+            return false;
+        case WindowSearch::ViewerDestroyed:
+            LogWrite(L"[LaunchAndEmbed]   viewer destroyed while embedding\r\n");
+            return false;
+        case WindowSearch::PlayerStopped:
+            // The state now belongs to whatever stopped this player: nothing of it is touched.
+            LogWrite(L"[LaunchAndEmbed]   player stopped by another message while embedding\r\n");
+            return false;
     }
+    state.childHwnd = child;
+    state.embedded = true;
     LogPrintf(L"[LaunchAndEmbed] mpv: embedded child hwnd=0x%p", state.childHwnd);
-    // The player creates its window disabled; enabled, it takes the mouse and keyboard.
-    if (!EnablePlayerWindow(state.childHwnd))
-        LogWrite(L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n");
-    // Messages sent to this thread are dispatched while it waits for the player, and one of them
-    // may have destroyed the viewer, which stopped the player; the record outlives this load.
-    if (!IsWindow(viewer)) {
-        LogWrite(L"[LaunchAndEmbed]   viewer destroyed while embedding\r\n");
-        return false;
-    }
-    ShowWindowAsync(state.childHwnd, SW_SHOW);
-    ResizeChild(viewer, state);
+    EmbedPlayerWindow(viewer, state, true);
+    // The player may still replace its window (mpv does while it settles on a video output) or
+    // disable it again; for a while the viewer looks on its own, not only at the next message.
+    state.followUntil = GetTickCount64() + kFollowPlayerWindowMs;
+    SetTimer(viewer, kFollowTimerId, kFollowTimerMs, nullptr);
     return true;
 }
 
@@ -127,6 +177,7 @@ void KillChild(ViewerWindowState& state) {
             }
             state.process.Close();
         }
+        WaitUntilJobIsEmpty(state.job.Get());
         state.job.Close();
     } else if (state.process) {
         if (WaitForSingleObject(state.process.Get(), kKillWaitWithoutJobMs) != WAIT_OBJECT_0)
@@ -138,5 +189,8 @@ void KillChild(ViewerWindowState& state) {
     state.pipeName.clear();
     state.exePath.clear();
     state.filePath.clear();
+    state.launch = 0;
+    state.embedded = false;
+    state.followUntil = 0;
     LogWrite(L"[KillChild] KillChild leave\r\n");
 }

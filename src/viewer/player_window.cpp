@@ -1,41 +1,103 @@
 // Every call from the host's window thread into the player's window. That window belongs to
 // another process's thread, and most window calls on it wait until that thread takes the
 // message; a player whose thread stalls (a GPU driver, a debugger, a slow start-up) must never
-// freeze the file manager. Moves and shows are therefore posted. What has no posted form is made
-// only once the player's thread has answered within a bound, or else left to a worker thread.
+// freeze the file manager, not even between a check that it answers and the call after it.
+// Moves and shows are therefore posted, and what has no posted form (enabling, the focus) runs
+// on a short-lived worker thread that nobody waits for.
+#include <algorithm>
 #include <new>
+#include <utility>
+#include <vector>
 
+#include "log/log.h"
 #include "viewer/viewer.h"
 
 namespace {
 
-struct EnableRequest {
+enum class PlayerCall { Enable, EnableNoticingDelay, Focus };
+
+// The calls a worker is making now, at most one of each kind per window: a player that never
+// answers must not collect a worker for every timer tick or click.
+class CallsInFlight {
+public:
+    bool Begin(HWND child, PlayerCall call) {
+        AcquireSRWLockExclusive(&lock_);
+        const bool fresh = std::find(calls_.begin(), calls_.end(), Key(child, call)) == calls_.end();
+        if (fresh) calls_.push_back(Key(child, call));
+        ReleaseSRWLockExclusive(&lock_);
+        return fresh;
+    }
+    void End(HWND child, PlayerCall call) {
+        AcquireSRWLockExclusive(&lock_);
+        std::erase(calls_, Key(child, call));
+        ReleaseSRWLockExclusive(&lock_);
+    }
+
+private:
+    static std::pair<HWND, PlayerCall> Key(HWND child, PlayerCall call) {
+        return {child, call == PlayerCall::Focus ? PlayerCall::Focus : PlayerCall::Enable};
+    }
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::vector<std::pair<HWND, PlayerCall>> calls_;
+};
+CallsInFlight callsInFlight;
+
+struct WorkerRequest {
     HWND child;
+    PlayerCall call;
     HMODULE module;  // a reference that keeps this code mapped until the worker is done
 };
 
-DWORD WINAPI EnableWhenPlayerAnswers(void* param) {
-    const EnableRequest request = *static_cast<EnableRequest*>(param);
-    delete static_cast<EnableRequest*>(param);
-    // Returns when the player's thread has taken the message, or when the player is gone.
-    EnableWindow(request.child, TRUE);
+// SetFocus works across threads only while their input is attached; AttachThreadInput needs a
+// message queue on both sides, which a bare worker gets with its first PeekMessage.
+void FocusFromWorker(HWND child) {
+    if (!PlayerAnswers(child)) return;  // it could not take the keyboard now anyway
+    MSG ignored;
+    PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE);
+    const DWORD self = GetCurrentThreadId();
+    const DWORD owner = GetWindowThreadProcessId(child, nullptr);
+    if (!owner || !AttachThreadInput(self, owner, TRUE)) return;
+    SetFocus(child);
+    AttachThreadInput(self, owner, FALSE);
+}
+
+DWORD WINAPI RunPlayerCall(void* param) {
+    const WorkerRequest request = *static_cast<WorkerRequest*>(param);
+    delete static_cast<WorkerRequest*>(param);
+    switch (request.call) {
+        case PlayerCall::EnableNoticingDelay:
+            if (!PlayerAnswers(request.child))
+                LogWrite(L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n");
+            [[fallthrough]];
+        case PlayerCall::Enable:
+            // Returns when the player's thread has taken the message, or when the player is gone.
+            EnableWindow(request.child, TRUE);
+            break;
+        case PlayerCall::Focus: FocusFromWorker(request.child); break;
+    }
+    callsInFlight.End(request.child, request.call);
     FreeLibraryAndExitThread(request.module, 0);
 }
 
-// Hands EnableWindow to a short-lived thread of its own, which nobody waits for.
-void EnableOnWorker(HWND child) {
+void RunOnWorker(HWND child, PlayerCall call) {
+    if (!callsInFlight.Begin(child, call)) return;
     HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<const wchar_t*>(&EnableWhenPlayerAnswers), &module))
-        return;
-    auto* request = new (std::nothrow) EnableRequest{child, module};
-    const HANDLE worker = request ? CreateThread(nullptr, 0, EnableWhenPlayerAnswers, request, 0, nullptr) : nullptr;
-    if (worker) {
-        CloseHandle(worker);
-        return;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&RunPlayerCall),
+                           &module)) {
+        auto* request = new (std::nothrow) WorkerRequest{child, call, module};
+        const HANDLE worker = request ? CreateThread(nullptr, 0, RunPlayerCall, request, 0, nullptr) : nullptr;
+        if (worker) {
+            CloseHandle(worker);
+            return;
+        }
+        delete request;
+        FreeLibrary(module);
     }
-    delete request;
-    FreeLibrary(module);
+    callsInFlight.End(child, call);
+}
+
+bool IsViewersChild(HWND viewer, HWND child) {
+    return child && IsWindow(child) && GetAncestor(child, GA_PARENT) == viewer;
 }
 
 }  // namespace
@@ -49,30 +111,54 @@ void MovePlayerWindow(HWND child, int width, int height) {
     SetWindowPos(child, nullptr, 0, 0, width, height, SWP_ASYNCWINDOWPOS | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool EnablePlayerWindow(HWND child) {
-    if (PlayerAnswers(child)) {
-        EnableWindow(child, TRUE);
-        return true;
-    }
-    EnableOnWorker(child);
-    return false;
+void EnablePlayerWindow(HWND child, bool noticeDelay) {
+    RunOnWorker(child, noticeDelay ? PlayerCall::EnableNoticingDelay : PlayerCall::Enable);
 }
 
 void PassFocusToPlayer(HWND child) {
     if (!child || !IsWindow(child)) return;
-    const DWORD self = GetCurrentThreadId();
-    const DWORD owner = GetWindowThreadProcessId(child, nullptr);
-    if (owner == self) {
+    if (GetWindowThreadProcessId(child, nullptr) == GetCurrentThreadId()) {
         SetFocus(child);
         return;
     }
-    // SetFocus waits for the player's thread. A player that does not answer cannot take the
-    // keyboard anyway, so the focus stays with the viewer until the next activation.
-    if (!PlayerAnswers(child) || !IsWindow(child)) return;
-    // SetFocus works across threads only while their input is attached.
-    AttachThreadInput(self, owner, TRUE);
-    SetFocus(child);
-    AttachThreadInput(self, owner, FALSE);
+    RunOnWorker(child, PlayerCall::Focus);
+}
+
+bool IsPlayerProcess(DWORD pid, const ViewerWindowState& state) {
+    if (pid == 0) return false;
+    if (pid == state.pid && state.process) return true;
+    if (!state.job) return false;
+    // The limited right is enough for Windows, Wine wants the full one.
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+    if (!process) process.Reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    BOOL inJob = FALSE;
+    return process && IsProcessInJob(process.Get(), state.job.Get(), &inJob) && inJob;
+}
+
+HWND FindPlayerWindow(HWND viewer, const ViewerWindowState& state) {
+    for (HWND child = FindWindowExW(viewer, nullptr, L"mpv", nullptr); child;
+         child = FindWindowExW(viewer, child, L"mpv", nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(child, &pid);
+        if (IsPlayerProcess(pid, state)) return child;
+    }
+    return nullptr;
+}
+
+HWND FollowPlayerWindow(HWND viewer, ViewerWindowState& state) {
+    if (!state.embedded || IsViewersChild(viewer, state.childHwnd)) return state.childHwnd;
+    const HWND previous = std::exchange(state.childHwnd, FindPlayerWindow(viewer, state));
+    if (!state.childHwnd) return nullptr;
+    LogPrintf(L"[FollowPlayerWindow] player replaced its window 0x%p with 0x%p", previous, state.childHwnd);
+    EmbedPlayerWindow(viewer, state, false);
+    return state.childHwnd;
+}
+
+void EmbedPlayerWindow(HWND viewer, const ViewerWindowState& state, bool noticeDelay) {
+    // The player creates its window disabled; enabled, it takes the mouse and keyboard.
+    EnablePlayerWindow(state.childHwnd, noticeDelay);
+    ShowWindowAsync(state.childHwnd, SW_SHOW);
+    ResizeChild(viewer, state);
 }
 
 void ResizeChild(HWND viewer, const ViewerWindowState& state) {

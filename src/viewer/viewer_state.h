@@ -2,6 +2,7 @@
 // The record one viewer window keeps about the player running inside it.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "common/handle.h"
@@ -15,6 +16,9 @@ struct ViewerWindowState {
     std::wstring pipeName;      // the player's JSON command pipe
     std::wstring exePath;       // the player executable, exactly as the load sequence passed it
     std::wstring filePath;      // the file the player was last told to show
+    uint64_t launch = 0;        // which start this player came from; 0 when there is none
+    bool embedded = false;      // its window was found once: a window it replaces it with is followed
+    ULONGLONG followUntil = 0;  // the follow timer looks for a replaced window until this tick
 };
 
 // Fits the player's window to the viewer's client area, without waiting for the player; nothing

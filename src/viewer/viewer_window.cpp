@@ -69,13 +69,35 @@ void OnClear(ViewerWindowState* state) {
     if (state) KillChild(*state);
 }
 
-void OnHostResize(const ViewerWindowState* state, LPARAM lParam) {
+void OnHostResize(HWND hwnd, ViewerWindowState* state, LPARAM lParam) {
     const auto packed = static_cast<std::uint32_t>(lParam);
     const int width = static_cast<int>(packed & 0xFFFF);
     const int height = static_cast<int>(packed >> 16);
     if (!state || width == 0 || height == 0) return;
-    if (!state->childHwnd || !IsWindow(state->childHwnd)) return;
-    MovePlayerWindow(state->childHwnd, width, height);
+    const HWND child = FollowPlayerWindow(hwnd, *state);
+    if (!child || !IsWindow(child)) return;
+    MovePlayerWindow(child, width, height);
+}
+
+void OnSize(HWND hwnd, ViewerWindowState* state) {
+    if (!state) return;
+    FollowPlayerWindow(hwnd, *state);
+    ResizeChild(hwnd, *state);
+}
+
+void OnFocus(HWND hwnd, ViewerWindowState* state) {
+    if (state) PassFocusToPlayer(FollowPlayerWindow(hwnd, *state));
+}
+
+// For a while after an embedding: a window the player replaced is taken up, and one it disabled
+// again is enabled, without waiting for the host's next message.
+void OnFollowTimer(HWND hwnd, ViewerWindowState* state) {
+    if (!state || !state->embedded || GetTickCount64() >= state->followUntil) {
+        KillTimer(hwnd, kFollowTimerId);
+        return;
+    }
+    const HWND child = FollowPlayerWindow(hwnd, *state);
+    if (child && !IsWindowEnabled(child)) EnablePlayerWindow(child);
 }
 
 void OnSizeQuery(HWND hwnd, const ViewerWindowState* state, WPARAM wParam, LPARAM lParam) {
@@ -104,17 +126,17 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
         case DVPLUGINMSG_LOADA: return OnLoadA(hwnd, state, reinterpret_cast<const char*>(lParam));
         case DVPLUGINMSG_LOADW: return OnLoadW(hwnd, state, reinterpret_cast<const wchar_t*>(lParam));
         case kHostMsgUnused07: return 0;
-        case kHostMsgResize: OnHostResize(state, lParam); return 0;
+        case kHostMsgResize: OnHostResize(hwnd, state, lParam); return 0;
         case kHostMsgSizeQuery: OnSizeQuery(hwnd, state, wParam, lParam); return 0;
         case kHostMsgUnused19: return 0;
         case DVPLUGINMSG_CLEAR: OnClear(state); return 0;
         case WM_CREATE: AttachWindowData(hwnd, std::make_unique<ViewerWindow>()); return 0;
         case WM_DESTROY: OnDestroy(hwnd); return 0;
-        case WM_SIZE:
-            if (state) ResizeChild(hwnd, *state);
-            return 0;
-        case WM_SETFOCUS:
-            if (state) PassFocusToPlayer(state->childHwnd);
+        case WM_SIZE: OnSize(hwnd, state); return 0;
+        case WM_SETFOCUS: OnFocus(hwnd, state); return 0;
+        case WM_TIMER:
+            if (wParam != kFollowTimerId) break;
+            OnFollowTimer(hwnd, state);
             return 0;
         case WM_PAINT: {
             // Validates only: painting anything would cover the "Loading..." placeholder.
@@ -125,7 +147,7 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
         }
         case WM_ERASEBKGND: return 1;
         case WM_MOUSEACTIVATE:
-            if (state) PassFocusToPlayer(state->childHwnd);
+            OnFocus(hwnd, state);
             return MA_ACTIVATE;
         case WM_PARENTNOTIFY: return 0;
         default: break;

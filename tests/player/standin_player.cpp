@@ -13,8 +13,16 @@
 //                                          window exists; the pipe keeps answering
 //                         slowstart        takes no messages for STANDIN_DELAY_MS after making
 //                                          its window, then behaves normally
-//                         closehost        sends WM_CLOSE to its parent when its window is
-//                                          enabled or shown
+//                         closehost        sends WM_CLOSE to its parent as it starts, before it
+//                                          makes its window
+//                         answeronce       answers the first message sent to its window, then its
+//                                          window thread stops (as a player that stalls between
+//                                          the host's check that it answers and the call after it)
+//                         replacewindow    destroys its window STANDIN_DELAY_MS after making it and
+//                                          makes another, disabled (as mpv falling back from one
+//                                          video output to the next)
+//                         redisable        disables its window again STANDIN_DELAY_MS after making
+//                                          it (as mpv when its own set-up ends after the host's enable)
 //                         nopipe           never creates its pipe (as mpv when the name is taken)
 //                         events           STANDIN_EVENT_COUNT event lines before every reply
 //                         eventsonly       event lines to every command until the client leaves,
@@ -55,7 +63,7 @@ constexpr DWORD kPipeBuffer = 4096;
 
 enum class Mode {
     Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow, ExitAtOnce, Freeze, SlowStart, CloseHost,
-    NoPipe, Events, EventsOnly, Launcher, LauncherExits
+    NoPipe, Events, EventsOnly, Launcher, LauncherExits, AnswerOnce, ReplaceWindow, Redisable
 };
 constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
 
@@ -82,6 +90,7 @@ struct Player {
     std::wstring pipeLog;
     UniqueFile firstInstance;           // created before the window, handed to the server thread
     std::atomic<HWND> window{nullptr};  // null until (and unless) the window exists
+    bool replacing = false;             // its own window is being destroyed to make another
     SRWLOCK fileLock = SRWLOCK_INIT;
     std::wstring file;                  // guarded by fileLock
     SRWLOCK logLock = SRWLOCK_INIT;     // one writer at a time keeps chunks whole in the log
@@ -420,6 +429,12 @@ void Paint(HWND hwnd, Player& player) {
     EndPaint(hwnd, &ps);
 }
 
+// A window thread that takes no messages cannot run the message loop's parent watch.
+DWORD WINAPI WatchParent(void* param) {
+    while (IsWindow(static_cast<HWND>(param))) Sleep(200);
+    ExitProcess(0);
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA,
@@ -442,13 +457,17 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 InvalidateRect(hwnd, nullptr, FALSE);
                 return 0;
             }
-            case WM_ENABLE:
-            case WM_SHOWWINDOW:
-                // Only what the host does to the window counts, not its creation.
-                if (player->mode == Mode::CloseHost && wp && player->window.load() == hwnd)
-                    SendMessageW(player->parent, WM_CLOSE, 0, 0);
+            case WM_NULL:
+                if (player->mode == Mode::AnswerOnce) {
+                    ReplyMessage(0);
+                    UniqueHandle watch(CreateThread(nullptr, 0, WatchParent, player->parent, 0, nullptr));
+                    Sleep(INFINITE);
+                }
                 break;
-            case WM_DESTROY: PostQuitMessage(0); return 0;  // only happens when the parent goes away
+            case WM_DESTROY:
+                // Otherwise only happens when the parent goes away.
+                if (!player->replacing) PostQuitMessage(0);
+                return 0;
             default: break;
         }
     } catch (...) {
@@ -499,6 +518,9 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"eventsonly") mode = Mode::EventsOnly;
     else if (text == L"launcher") mode = Mode::Launcher;
     else if (text == L"launcherexits") mode = Mode::LauncherExits;
+    else if (text == L"answeronce") mode = Mode::AnswerOnce;
+    else if (text == L"replacewindow") mode = Mode::ReplaceWindow;
+    else if (text == L"redisable") mode = Mode::Redisable;
     else return false;
     return true;
 }
@@ -544,11 +566,6 @@ bool ParseArguments(Player& player) {
     return true;
 }
 
-// A window thread that takes no messages cannot run the message loop's parent watch.
-DWORD WINAPI WatchParent(void* param) {
-    while (IsWindow(static_cast<HWND>(param))) Sleep(200);
-    ExitProcess(0);
-}
 
 // The real player started behind a launcher: same program and arguments, plain stand-in, and as
 // a child it is in the launcher's job.
@@ -594,7 +611,10 @@ int Run(HINSTANCE instance) {
 
     // Thread timers work with or without a window, so the parent watch is the same in every mode.
     const UINT_PTR watchTimer = SetTimer(nullptr, 0, 500, nullptr);
-    UINT_PTR lateTimer = 0, exitTimer = 0;
+    UINT_PTR lateTimer = 0, exitTimer = 0, changeTimer = 0;
+    if (player.mode == Mode::CloseHost) SendMessageW(player.parent, WM_CLOSE, 0, 0);
+    if (player.mode == Mode::ReplaceWindow || player.mode == Mode::Redisable)
+        changeTimer = SetTimer(nullptr, 0, player.delayMs, nullptr);
     if (player.mode == Mode::LateWindow) {
         lateTimer = SetTimer(nullptr, 0, player.delayMs, nullptr);
     } else if (player.mode != Mode::NoWindow) {
@@ -615,6 +635,20 @@ int Run(HINSTANCE instance) {
         if (msg.hwnd == nullptr && msg.message == WM_TIMER) {
             if (msg.wParam == watchTimer && !IsWindow(player.parent)) ExitProcess(0);
             if (exitTimer != 0 && msg.wParam == exitTimer) ExitProcess(0);
+            if (changeTimer != 0 && msg.wParam == changeTimer) {
+                KillTimer(nullptr, changeTimer);
+                changeTimer = 0;
+                const HWND old = player.window.exchange(nullptr);
+                if (player.mode == Mode::Redisable) {
+                    EnableWindow(old, FALSE);
+                    player.window.store(old);
+                    continue;
+                }
+                player.replacing = true;
+                DestroyWindow(old);
+                player.replacing = false;
+                if (!CreatePlayerWindow(player, instance)) ExitProcess(4);
+            }
             if (lateTimer != 0 && msg.wParam == lateTimer) {
                 KillTimer(nullptr, lateTimer);
                 lateTimer = 0;

@@ -66,10 +66,14 @@ TEST(ViewerBounds, APlayerThatExitsAtOnceEndsTheSearchAndTheNextOneShows) {
 }
 
 // Every message of a viewer whose player's window thread takes no messages (its pipe still
-// answers) returns within its bound, and clear and destroy end the player.
+// answers) returns within its bound, and clear and destroy end the player: whether the thread is
+// frozen from the start, or answers the first message and then stops, after a check that it
+// answers and before the call that would follow that check.
 TEST(ViewerBounds, AFrozenPlayerNeverHoldsTheHost) {
+  for (const wchar_t* mode : {L"freeze", L"answeronce"}) {
     ViewerHost pane(true);  // shown: focus only moves within an active frame
-    SetPlayerMode(L"freeze");
+    SetPlayerMode(mode);
+    DeleteLog();
     const PlayerKiller safetyNet;
     DWORD pid = 0;
     const auto loadFrozen = [&](const wchar_t* file) {
@@ -90,8 +94,9 @@ TEST(ViewerBounds, AFrozenPlayerNeverHoldsTheHost) {
         {"load after the clear", 4000, [&] { loadFrozen(L"C:\\v\\c.mkv"); }},
         {"destroy", 2500, [&] { DestroyWindow(pane.viewer); EXPECT_FALSE(ProcessExists(pid)); }},
     };
-    for (const auto& step : steps) EXPECT_LT(MillisecondsOf(step.action), step.boundMs) << step.step;
+    for (const auto& step : steps) EXPECT_LT(MillisecondsOf(step.action), step.boundMs) << step.step << mode;
     EXPECT_EQ(CountLogLines(L"[LoadFile] LoadFile (mpv IPC) return 1\r\n"), 1);  // the second load, over the pipe
+  }
 }
 
 // A player that takes no messages for 800 ms after making its window: the load does not wait for
@@ -103,7 +108,9 @@ TEST(ViewerBounds, ASlowPlayerIsEmbeddedWithoutWaitingForIt) {
     MoveWindow(pane.viewer, 0, 0, 500, 300, TRUE);
     ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
     const ULONGLONG returned = GetTickCount64();
-    EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n"), 1);
+    EXPECT_TRUE(WaitUntil(
+        [] { return CountLogLines(L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n") == 1; },
+        kPlayerWait));
     MoveWindow(pane.viewer, 0, 0, 400, 250, TRUE);  // also posted to the player, not waited for
 
     ASSERT_TRUE(WaitUntil([] { return Note("resumed") != 0; }, kPlayerWait));
@@ -114,9 +121,8 @@ TEST(ViewerBounds, ASlowPlayerIsEmbeddedWithoutWaitingForIt) {
         WaitUntil([&] { return shown() && IsWindowEnabled(child) && Fills(pane.viewer, child); }, kPlayerWait));
 }
 
-// The player closes the viewer when the load enables its window, which the viewer's thread
-// handles while it waits for the player. The load then reports nothing shown, and the player
-// went with the viewer.
+// The player closes the viewer as it starts, which the viewer's thread handles while it looks for
+// the player's window. The load then reports nothing shown, and the player went with the viewer.
 TEST(ViewerBounds, AViewerClosedFromInsideItsOwnLoadEndsItCleanly) {
     ViewerHost pane;
     SetPlayerMode(L"closehost");
@@ -125,6 +131,38 @@ TEST(ViewerBounds, AViewerClosedFromInsideItsOwnLoadEndsItCleanly) {
     EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed]   viewer destroyed while embedding\r\n"), 1);
     EXPECT_EQ(CountLogLines(L"[ViewerWndProc] DVPLUGINMSG_LOADW return 0\r\n"), 1);
     EXPECT_TRUE(WaitUntil([] { return RunningPlayers() == 0; }, kPlayerWait));
+}
+
+// A clear, or a load of another file, sent by another thread while a load looks for its player's
+// window, is handled at once and stops that player. The waiting load then reports nothing shown
+// and touches nothing of what the message left: no player, or the one the other load started.
+TEST(ViewerBounds, AClearOrLoadArrivingWhileALoadWaitsLeavesItNothingToShow) {
+    SetPlayerMode(L"latewindow");
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"1500");
+    for (const UINT msg : {DVPLUGINMSG_CLEAR, DVPLUGINMSG_LOADW}) {
+        ViewerHost pane;
+        DeleteLog();
+        LRESULT inner = -1;
+        std::thread other([&] {
+            Sleep(300);
+            inner = SendMessageW(pane.viewer, msg, 0, reinterpret_cast<LPARAM>(L"C:\\v\\second.mkv"));
+        });
+        EXPECT_EQ(pane.Load(L"C:\\v\\first.mkv"), 0) << msg;
+        other.join();
+        EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed]   player stopped by another message while embedding\r\n"), 1);
+        const ViewerWindowState& s = *pane.State();
+        if (msg == DVPLUGINMSG_CLEAR) {
+            EXPECT_EQ(s.pid, 0u);
+            EXPECT_EQ(RunningPlayers(), 0);
+            continue;
+        }
+        EXPECT_EQ(inner, 1);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(s.childHwnd, &owner);
+        EXPECT_EQ(owner, s.pid);
+        EXPECT_EQ(s.filePath, L"C:\\v\\second.mkv");
+        EXPECT_EQ(RunningPlayers(), 1);
+    }
 }
 
 }  // namespace

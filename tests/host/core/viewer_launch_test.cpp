@@ -76,18 +76,27 @@ TEST(ViewerLaunch, ThePlayerRunsOnlyInsideItsJob) {
 }
 
 // The search polls for up to 5 s: a player that makes its window 1.5 s after starting is waited
-// for and embedded.
+// for and embedded. A window of class "mpv" that another process put in the viewer is not the
+// player's.
 TEST(ViewerLaunch, ALateWindowIsWaitedForAndEmbedded) {
     ViewerHost pane;
+    WNDCLASSW mpvClass = {};
+    mpvClass.lpfnWndProc = DefWindowProcW;
+    mpvClass.hInstance = GetModuleHandleW(nullptr);
+    mpvClass.lpszClassName = L"mpv";
+    RegisterClassW(&mpvClass);
+    const HWND other = CreateWindowExW(0, L"mpv", L"", WS_CHILD, 0, 0, 1, 1, pane.viewer, nullptr,
+                                       mpvClass.hInstance, nullptr);
+    ASSERT_NE(other, nullptr);
     SetPlayerMode(L"latewindow");
     SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"1500");
     const ULONGLONG start = GetTickCount64();
     ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
     EXPECT_GE(GetTickCount64() - start, 1400u);
     const HWND child = pane.State()->childHwnd;
+    EXPECT_NE(child, other);
     EXPECT_EQ(GetParent(child), pane.viewer);
-    EXPECT_TRUE(IsWindowEnabled(child));
-    EXPECT_TRUE(Fills(pane.viewer, child));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(child) && Fills(pane.viewer, child); }, kPlayerWait));
 }
 
 // On an empty state KillChild only logs. A player outside its job (its assignment failed) must not

@@ -46,16 +46,14 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
     const HWND child = pane.State()->childHwnd;
     EXPECT_EQ(GetParent(child), pane.viewer);
     EXPECT_TRUE(IsWindowVisible(child));
-    EXPECT_TRUE(IsWindowEnabled(child));  // the player creates it disabled
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(child) != FALSE; }, kPlayerWait));  // created disabled
     EXPECT_TRUE(Fills(pane.viewer, child));
     HoldForScreenshotIfAsked(pane);
 
     // Focusing the viewer gives the player's own thread the focus on the player's window.
     SetFocus(pane.viewer);
-    GUITHREADINFO player = {};
-    player.cbSize = sizeof(player);
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(child, nullptr), &player));
-    EXPECT_EQ(player.hwndFocus, child);
+    EXPECT_TRUE(WaitUntil([&] { return GuiInfo(GetWindowThreadProcessId(child, nullptr)).hwndFocus == child; },
+                          kPlayerWait));
 
     // Moves of the player's window are asynchronous: they land when the player takes them.
     MoveWindow(pane.viewer, 10, 20, 320, 180, TRUE);  // WM_SIZE
@@ -70,6 +68,32 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
         SettlePlayer(child);  // a move wrongly made for an ignored size would have landed by now
         EXPECT_TRUE(WaitUntil([&] { return RectIs(ChildRect(pane.viewer, child), expected); }, kPlayerWait))
             << std::hex << lParam;
+    }
+}
+
+// A player that replaces its window (as mpv does while it falls back from one video output to the
+// next) or disables it again after the viewer enabled it: the viewer takes up its current window
+// by itself, enabled, shown and fitted, and the next file still goes over the pipe.
+TEST(ViewerWindow, TheViewerFollowsThePlayersCurrentWindow) {
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"300");
+    for (const wchar_t* mode : {L"replacewindow", L"redisable"}) {
+        ViewerHost pane;
+        SetPlayerMode(mode);
+        DeleteLog();
+        ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
+        const HWND first = pane.State()->childHwnd;
+        const bool replaces = mode == std::wstring(L"replacewindow");
+        const auto settled = [&] {
+            const HWND held = pane.State()->childHwnd;
+            return held == FindWindowExW(pane.viewer, nullptr, L"mpv", nullptr) && (held != first) == replaces &&
+                   IsWindowEnabled(held) && (GetWindowLongPtrW(held, GWL_STYLE) & WS_VISIBLE) && Fills(pane.viewer, held);
+        };
+        WaitUntil([] { return false; }, std::chrono::milliseconds(800));  // past the player's change
+        EXPECT_TRUE(WaitUntil(settled, kPlayerWait)) << mode;
+        EXPECT_EQ(CountLogLines(L"[FollowPlayerWindow] player replaced its window"), replaces ? 1 : 0);
+        EXPECT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1);
+        EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1) << mode;
+        EXPECT_EQ(WindowText(pane.State()->childHwnd), L"C:\\v\\b.mkv");
     }
 }
 

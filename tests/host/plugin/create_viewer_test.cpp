@@ -100,7 +100,7 @@ TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
     HWND player = FindWindowExW(viewer, nullptr, L"mpv", nullptr);
     ASSERT_NE(player, nullptr);
     EXPECT_TRUE(IsWindowVisible(player));
-    EXPECT_TRUE(IsWindowEnabled(player));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(player) != FALSE; }, std::chrono::seconds(5)));
     EXPECT_EQ(WindowText(player), file);
     RECT client = {};
     GetClientRect(player, &client);
