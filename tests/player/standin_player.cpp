@@ -31,6 +31,8 @@
 //                                          plain stand-in (in its job) and waits for it, as a
 //                                          launcher in front of mpv does
 //                                          launcherexits    the same, but exits at once instead of waiting
+//   STANDIN_LAUNCH        in the launcher modes, the program to start instead of this one (the real
+//                         mpv), with the same arguments
 //   STANDIN_EVENT_COUNT   event lines before a reply in "events" (default 3), each its own write;
 //                         three of them are longer than 255 bytes
 //   STANDIN_EVENT_PAUSE_MS  pause after each event line (default 2), so that each arrives as its
@@ -575,6 +577,10 @@ int RunLauncher(bool waitForPlayer) {
     if (length == 0 || length >= MAX_PATH) return 4;
     SetEnvironmentVariableW(L"STANDIN_MODE", nullptr);
     std::wstring commandLine = GetCommandLineW();
+    if (const std::wstring other = GetEnv(L"STANDIN_LAUNCH"); !other.empty() && other.size() < MAX_PATH) {
+        other.copy(self, other.size());
+        self[other.size()] = L'\0';
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};

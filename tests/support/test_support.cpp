@@ -3,6 +3,8 @@
 #include <tlhelp32.h>
 
 #include <atomic>
+#include <cmath>
+#include <cstdint>
 #include <cwctype>
 #include <fstream>
 #include <thread>
@@ -226,6 +228,48 @@ DWORD OpenHandleCount() {
         }
     }
     return count;
+}
+
+namespace {
+void Put32(std::string& out, uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
+void Put16(std::string& out, uint16_t value) { out.append(reinterpret_cast<const char*>(&value), 2); }
+std::string Chunk(const char* fourcc, const std::string& body) {
+    std::string chunk(fourcc, 4);
+    Put32(chunk, static_cast<uint32_t>(body.size()));
+    chunk += body;
+    if (body.size() % 2) chunk += '\0';
+    return chunk;
+}
+std::string List(const char* type, const std::string& body) { return Chunk("LIST", std::string(type, 4) + body); }
+}  // namespace
+
+void WriteTestClip(const std::wstring& path) {
+    constexpr uint32_t kWidth = 64, kHeight = 48, kFrames = 10, kFps = 10, kFrameBytes = kWidth * kHeight * 3;
+    std::string mainHeader;  // AVIMAINHEADER without its chunk header
+    for (const uint32_t v : {1000000 / kFps, 0u, 0u, 0u, kFrames, 0u, 1u, kFrameBytes, kWidth, kHeight, 0u, 0u, 0u, 0u})
+        Put32(mainHeader, v);
+    std::string streamHeader = "vidsDIB ";  // AVISTREAMHEADER
+    for (const uint32_t v : {0u, 0u, 0u, 1u, kFps, 0u, kFrames, kFrameBytes, 0xFFFFFFFFu, 0u}) Put32(streamHeader, v);
+    for (const uint32_t v : {0u, 0u, kWidth, kHeight}) Put16(streamHeader, static_cast<uint16_t>(v));
+    std::string format;  // BITMAPINFOHEADER: bottom-up BGR, 24 bits
+    Put32(format, 40), Put32(format, kWidth), Put32(format, kHeight), Put16(format, 1), Put16(format, 24);
+    for (const uint32_t v : {0u, kFrameBytes, 0u, 0u, 0u, 0u}) Put32(format, v);
+    std::string frames;
+    for (uint32_t frame = 0; frame < kFrames; ++frame)
+        frames += Chunk("00db", std::string(kFrameBytes, static_cast<char>(20 + frame * 20)));
+    const std::string headers =
+        List("hdrl", Chunk("avih", mainHeader) + List("strl", Chunk("strh", streamHeader) + Chunk("strf", format)));
+    const std::string riff = Chunk("RIFF", "AVI " + headers + List("movi", frames));
+    WriteFileBytes(path, riff);
+}
+
+void WriteTestTone(const std::wstring& path) {
+    constexpr uint32_t kRate = 8000;
+    std::string format;  // PCM, mono, 16 bits
+    Put16(format, 1), Put16(format, 1), Put32(format, kRate), Put32(format, kRate * 2), Put16(format, 2), Put16(format, 16);
+    std::string samples;
+    for (uint32_t i = 0; i < kRate; ++i) Put16(samples, static_cast<uint16_t>(8000 * std::sin(i * 0.3)));
+    WriteFileBytes(path, Chunk("RIFF", "WAVE" + Chunk("fmt ", format) + Chunk("data", samples)));
 }
 
 bool ProcessExists(DWORD pid) {

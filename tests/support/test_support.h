@@ -52,6 +52,11 @@ bool WithDialog(const std::wstring& caption, const std::function<void()>& action
 // ("WxH+X+Y") and keeps pumping while the picture is taken. Without the variable it does nothing.
 void HoldForScreenshotIfAsked(HWND window);
 
+// Media the real mpv plays, made here so that no media files live in the repository: one second
+// of uncompressed picture in AVI (10 frames of 64x48) and one second of PCM sound in WAV.
+void WriteTestClip(const std::wstring& path);
+void WriteTestTone(const std::wstring& path);
+
 bool ProcessExists(DWORD pid);
 // Counts running processes with the executable name that this process started, so tests
 // running side by side do not disturb each other's counts.

@@ -15,23 +15,6 @@ using namespace testsupport;
 
 namespace {
 
-// A top-level window standing in for the host's viewer pane (any thread may make one).
-HWND CreatePane(int width, int height) {
-    static const ATOM paneClass = [] {
-        WNDCLASSW cls = {};
-        cls.lpfnWndProc = DefWindowProcW;
-        cls.hInstance = GetModuleHandleW(nullptr);
-        cls.lpszClassName = L"FakeOpusPane";
-        return RegisterClassW(&cls);
-    }();
-    (void)paneClass;
-    RECT frame = {0, 0, width, height};
-    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    return CreateWindowExW(0, L"FakeOpusPane", L"Directory Opus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
-                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
 RECT ClientRectIn(HWND window, HWND parent) {
     RECT rect = {};
     GetWindowRect(window, &rect);

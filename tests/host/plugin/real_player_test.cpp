@@ -1,0 +1,245 @@
+// The real Tessoravin.dll against the real mpv (build/third_party/mpv/mpv.exe, built by
+// scripts/build-mpv.sh), configured as a new user would, plus --ao=null because Wine here has no
+// audio device. Every case runs with mpv's default video output, which under Wine replaces its
+// window twice while it falls back to direct3d, and again with --vo=direct3d (one window).
+// Wine shows nothing another process draws in a child window: the cases check windows, sizes,
+// processes and what mpv itself reports on a pipe connection of the test's own.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fake_host.h"
+#include "host/host_messages.h"
+#include "plugin_dll.h"
+#include "test_support.h"
+
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kSettle = 1500ms;  // mpv has settled on its video output well within this
+constexpr auto kWait = 10s;
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH] = {};
+    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? full : path;
+}
+std::wstring RealMpv() { return FullPath(fakehost::ProgramFolder() + L"\\..\\..\\..\\third_party\\mpv\\mpv.exe"); }
+std::wstring Launcher() { return fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe"; }
+
+// A JSON string as mpv writes it, decoded (mpv escapes only quotes, backslashes and control bytes).
+std::string JsonStringAt(const std::string& line, size_t open) {
+    std::string text;
+    for (size_t i = open + 1; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) ++i;
+        text += line[i];
+    }
+    return text;
+}
+
+// Asks mpv for a property on a connection of the test's own, as a second client beside the
+// plug-in's; empty when mpv does not answer within kWait.
+std::wstring MpvProperty(HWND viewer, const char* name) {
+    const std::wstring pipeName = L"\\\\.\\pipe\\dopus_mpv_" + std::to_wstring(reinterpret_cast<uintptr_t>(viewer));
+    HANDLE pipe = CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PIPE_BUSY && WaitNamedPipeW(pipeName.c_str(), 5000))
+        pipe = CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) return L"";
+    const std::string command = std::string("{\"command\":[\"get_property\",\"") + name + "\"],\"request_id\":77}\n";
+    DWORD done = 0;
+    WriteFile(pipe, command.data(), static_cast<DWORD>(command.size()), &done, nullptr);
+    std::string received, value;
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (value.empty() && GetTickCount64() < deadline) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) break;
+        if (available == 0) {
+            Sleep(5);
+            continue;
+        }
+        std::string piece(available, '\0');
+        if (!ReadFile(pipe, piece.data(), available, &done, nullptr)) break;
+        received.append(piece, 0, done);
+        for (size_t end; value.empty() && (end = received.find('\n')) != std::string::npos; received.erase(0, end + 1)) {
+            const std::string line = received.substr(0, end);
+            const size_t data = line.find("\"data\":");
+            if (line.find("\"request_id\":77") == std::string::npos || data == std::string::npos) continue;
+            value = line[data + 7] == '"' ? JsonStringAt(line, data + 7)
+                                          : line.substr(data + 7, line.find_first_of(",}", data + 7) - data - 7);
+        }
+    }
+    CloseHandle(pipe);
+    return Utf8ToWide(value);
+}
+
+// What the test sees of the embedded player: its one window of class "mpv" and its process.
+struct Seen {
+    HWND window = nullptr;
+    DWORD pid = 0;
+};
+Seen PlayerIn(HWND viewer) {
+    Seen seen;
+    seen.window = FindWindowExW(viewer, nullptr, L"mpv", nullptr);
+    if (seen.window) GetWindowThreadProcessId(seen.window, &seen.pid);
+    return seen;
+}
+bool Fits(HWND viewer, HWND child, int width, int height) {
+    RECT rect = {};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, viewer, reinterpret_cast<POINT*>(&rect), 2);
+    const RECT expected = {0, 0, width, height};
+    return EqualRect(&rect, &expected) != FALSE;
+}
+// Embedded as a user needs it: the only "mpv" child, enabled (input reaches mpv), visible, at the
+// origin with the viewer's size.
+bool Embedded(HWND viewer) {
+    const Seen seen = PlayerIn(viewer);
+    RECT client = {};
+    GetClientRect(viewer, &client);
+    return seen.window && !FindWindowExW(viewer, seen.window, L"mpv", nullptr) && IsWindowEnabled(seen.window) &&
+           IsWindowVisible(seen.window) && Fits(viewer, seen.window, client.right, client.bottom);
+}
+
+class PlayerPane {
+public:
+    explicit PlayerPane(const std::wstring& extraParams, const std::wstring& player = RealMpv())
+        : folder_(MakeTestFolder(L"media")) {
+        fakehost::SetValue(L"mappings", L"video\tavi\t" + player + L"\naudio\twav\t" + player);
+        fakehost::SetValue(L"mpvParams", L"--force-window=yes --border=no --ao=null" + extraParams);
+        dll_ = PluginDll::Load();
+        pane_ = CreatePane(640, 360);
+        viewer = dll_.CreateViewer ? dll_.CreateViewer(pane_, nullptr, 0) : nullptr;
+    }
+    ~PlayerPane() {
+        if (IsWindow(pane_)) DestroyWindow(pane_);
+    }
+    PlayerPane(const PlayerPane&) = delete;
+    PlayerPane& operator=(const PlayerPane&) = delete;
+
+    std::wstring Clip(const std::wstring& name) {
+        const std::wstring path = folder_ + name;
+        if (!FileExists(path)) name.ends_with(L".wav") ? WriteTestTone(path) : WriteTestClip(path);
+        return path;
+    }
+    LRESULT Load(const std::wstring& path) const {
+        return SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    }
+    // Loads, gives mpv time to settle and checks that it is embedded and playing the file.
+    void LoadAndCheck(const std::wstring& path, const char* step) const {
+        ASSERT_EQ(Load(path), 1) << step;
+        WaitUntil([] { return false; }, kSettle);
+        EXPECT_TRUE(WaitUntil([&] { return Embedded(viewer); }, kWait)) << step;
+        EXPECT_EQ(MpvProperty(viewer, "path"), path) << step;
+    }
+    bool Ended(DWORD pid) const { return !ProcessExists(pid) && !FindWindowExW(viewer, nullptr, L"mpv", nullptr); }
+
+    HWND viewer = nullptr;
+
+private:
+    std::wstring folder_;
+    PluginDll dll_;
+    HWND pane_ = nullptr;
+};
+
+void RunRealPlayerCases(const std::wstring& vo) {
+    ASSERT_TRUE(FileExists(RealMpv())) << "no real mpv: scripts/build-mpv.sh builds it (make test runs it)";
+    const struct {
+        const char* name;
+        std::function<void(PlayerPane&)> run;
+    } cases[] = {
+        {"first load embeds, next files go over the pipe",
+         [](PlayerPane& p) {
+             p.LoadAndCheck(p.Clip(L"one.avi"), "first");
+             const DWORD pid = PlayerIn(p.viewer).pid;
+             p.LoadAndCheck(p.Clip(L"two.avi"), "second");
+             p.LoadAndCheck(p.Clip(L"three.avi"), "third");
+             EXPECT_EQ(PlayerIn(p.viewer).pid, pid);
+             EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
+         }},
+        {"a resize and the host's resize message fit mpv's window",
+         [](PlayerPane& p) {
+             p.LoadAndCheck(p.Clip(L"one.avi"), "load");
+             MoveWindow(p.viewer, 0, 0, 400, 300, TRUE);
+             EXPECT_TRUE(WaitUntil([&] { return Fits(p.viewer, PlayerIn(p.viewer).window, 400, 300); }, kWait));
+             SendMessageW(p.viewer, kHostMsgResize, 0, MAKELPARAM(320, 200));
+             EXPECT_TRUE(WaitUntil([&] { return Fits(p.viewer, PlayerIn(p.viewer).window, 320, 200); }, kWait));
+         }},
+        {"non-ASCII paths reach mpv exactly, by start and by pipe",
+         [](PlayerPane& p) {
+             p.LoadAndCheck(p.Clip(L"Fr\u00e8re \u97f3 'a'.avi"), "start");
+             p.LoadAndCheck(p.Clip(L"\u00fcber \u6620\u50cf.avi"), "pipe");
+             EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
+         }},
+        {"an audio-only file shows mpv's window", [](PlayerPane& p) { p.LoadAndCheck(p.Clip(L"tone.wav"), "audio"); }},
+        {"clear and destroy end mpv and leave no mpv window",
+         [](PlayerPane& p) {
+             p.LoadAndCheck(p.Clip(L"one.avi"), "load");
+             DWORD pid = PlayerIn(p.viewer).pid;
+             SendMessageW(p.viewer, DVPLUGINMSG_CLEAR, 0, 0);
+             EXPECT_TRUE(p.Ended(pid));
+             p.LoadAndCheck(p.Clip(L"two.avi"), "after the clear");
+             pid = PlayerIn(p.viewer).pid;
+             DestroyWindow(p.viewer);
+             EXPECT_FALSE(ProcessExists(pid));
+         }},
+        {"a file played to its end is kept open and the next goes over the pipe",
+         [](PlayerPane& p) {
+             p.LoadAndCheck(p.Clip(L"one.avi"), "load");
+             EXPECT_TRUE(WaitUntil([&] { return MpvProperty(p.viewer, "eof-reached") == L"true"; }, kWait));
+             p.LoadAndCheck(p.Clip(L"two.avi"), "next");
+             EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
+         }},
+        {"focusing the viewer puts the focus on mpv's window",
+         [](PlayerPane& p) {
+             p.LoadAndCheck(p.Clip(L"one.avi"), "load");
+             SetFocus(p.viewer);
+             const HWND window = PlayerIn(p.viewer).window;
+             EXPECT_TRUE(
+                 WaitUntil([&] { return GuiInfo(GetWindowThreadProcessId(window, nullptr)).hwndFocus == window; }, kWait));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteLog();
+        PlayerPane player(vo);
+        ASSERT_NE(player.viewer, nullptr);
+        c.run(player);
+    }
+
+    SCOPED_TRACE("with --keep-open=no mpv exits at the end, and the next load embeds a new one");
+    {
+        PlayerPane player(vo + L" --keep-open=no");
+        player.LoadAndCheck(player.Clip(L"one.avi"), "load");
+        const DWORD pid = PlayerIn(player.viewer).pid;
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(pid); }, kWait));
+        player.LoadAndCheck(player.Clip(L"two.avi"), "next");
+        EXPECT_NE(PlayerIn(player.viewer).pid, pid);
+    }
+
+    SCOPED_TRACE("the player path is a launcher that starts mpv as its child");
+    SetEnvironmentVariableW(L"STANDIN_MODE", L"launcher");
+    SetEnvironmentVariableW(L"STANDIN_LAUNCH", RealMpv().c_str());
+    {
+        DeleteLog();
+        PlayerPane player(vo, Launcher());
+        player.LoadAndCheck(player.Clip(L"one.avi"), "first");
+        const Seen mpv = PlayerIn(player.viewer);
+        const std::vector<DWORD> launchers = ChildProcesses(L"mpv.exe");
+        ASSERT_EQ(launchers.size(), 1u);
+        EXPECT_NE(launchers[0], mpv.pid);  // mpv is the launcher's child
+        player.LoadAndCheck(player.Clip(L"two.avi"), "over the pipe");
+        EXPECT_EQ(PlayerIn(player.viewer).pid, mpv.pid);
+        SendMessageW(player.viewer, DVPLUGINMSG_CLEAR, 0, 0);
+        EXPECT_TRUE(player.Ended(mpv.pid));
+    }
+    SetEnvironmentVariableW(L"STANDIN_MODE", nullptr);
+}
+
+TEST(RealPlayer, WithItsDefaultVideoOutput) { RunRealPlayerCases(L""); }
+TEST(RealPlayer, WithDirect3D) { RunRealPlayerCases(L" --vo=direct3d"); }
+
+}  // namespace
