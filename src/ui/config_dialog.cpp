@@ -87,7 +87,7 @@ void RecordInitialLayout(HWND dialog, ConfigDialogState& state) {
     state.initHeight = client.bottom - client.top;
     for (size_t i = 0; i < kLayoutControlCount; ++i) {
         RECT& r = state.ctrlRects[i];
-        GetWindowRect(GetDlgItem(dialog, kLayoutControlIds[i]), &r);
+        GetWindowRect(GetDlgItem(dialog, kLayoutControls[i].id), &r);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
     }
 }
@@ -121,7 +121,7 @@ INT_PTR OnSize(HWND dialog, WPARAM wParam, LPARAM lParam) {
     const auto moves = ComputeConfigLayout(state->ctrlRects, growth);
     for (size_t i = 0; i < kLayoutControlCount && batch; ++i) {
         const ControlMove& m = moves[i];
-        batch = DeferWindowPos(batch, GetDlgItem(dialog, kLayoutControlIds[i]), nullptr, m.x, m.y, m.cx, m.cy,
+        batch = DeferWindowPos(batch, GetDlgItem(dialog, kLayoutControls[i].id), nullptr, m.x, m.y, m.cx, m.cy,
                                m.flags);
     }
     // A failed DeferWindowPos has already freed the batch.

@@ -17,7 +17,7 @@ struct ConfigDialogState {
     // Client size right after initialisation; 0 until then, and no layout happens before.
     int initWidth = 0;
     int initHeight = 0;
-    // Where the template placed the controls of kLayoutControlIds, in client coordinates.
+    // Where the template placed the controls of kLayoutControls, in client coordinates.
     RECT ctrlRects[kLayoutControlCount] = {};
 };
 

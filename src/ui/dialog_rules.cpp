@@ -3,33 +3,10 @@
 #include <algorithm>
 
 #include "config/plugin_config.h"
-#include "resources/resource.h"
-
-const std::array<int, kLayoutControlCount> kLayoutControlIds = {
-    IDC_MAPPING_LIST, IDC_ADD, IDC_EDIT, IDC_DELETE, IDC_PARAMS_LABEL, IDC_PARAMS, IDC_CONFIG_PATH, IDOK, IDCANCEL,
-};
 
 namespace {
 constexpr UINT kMoveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
 constexpr UINT kMoveAndSize = SWP_NOZORDER | SWP_NOACTIVATE;
-
-// How a control follows the growth: which of its position and size take dx and dy.
-struct Anchor {
-    bool moveRight;
-    bool moveDown;
-    bool widen;
-    bool heighten;
-};
-// In the order of kLayoutControlIds: the list grows both ways; the buttons and the label
-// under it ride down; the parameter field and the path grow wider as they ride down; OK and
-// Cancel keep to the lower right corner.
-constexpr Anchor kAnchors[kLayoutControlCount] = {
-    {false, false, true, true},                                                      // list
-    {false, true, false, false}, {false, true, false, false}, {false, true, false, false},  // Add, Edit, Delete
-    {false, true, false, false},                                                     // parameters label
-    {false, true, true, false},   {false, true, true, false},                         // parameters, path
-    {true, true, false, false},  {true, true, false, false},                         // OK, Cancel
-};
 
 bool IsTabOrLineBreak(wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r'; }
 bool HasTabOrLineBreak(std::wstring_view text) { return std::any_of(text.begin(), text.end(), IsTabOrLineBreak); }
@@ -44,7 +21,7 @@ std::array<ControlMove, kLayoutControlCount> ComputeConfigLayout(const RECT (&in
     std::array<ControlMove, kLayoutControlCount> moves{};
     for (size_t i = 0; i < kLayoutControlCount; ++i) {
         const RECT& r = initialRects[i];
-        const Anchor& a = kAnchors[i];
+        const LayoutAnchor& a = kLayoutControls[i].anchor;
         const bool sized = a.widen || a.heighten;
         moves[i] = ControlMove{
             r.left + (a.moveRight ? growth.dx : 0),

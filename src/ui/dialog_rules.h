@@ -6,13 +6,35 @@
 
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 
+#include "resources/resource.h"
+
+// How a control follows the growth: which of its position and size take dx and dy.
+struct LayoutAnchor {
+    bool moveRight;
+    bool moveDown;
+    bool widen;
+    bool heighten;
+};
+struct LayoutControl {
+    int id;
+    LayoutAnchor anchor;
+};
 // The controls that follow the configuration dialog's size, in the order their initial
-// rectangles are recorded.
-inline constexpr size_t kLayoutControlCount = 9;
-extern const std::array<int, kLayoutControlCount> kLayoutControlIds;
+// rectangles are recorded. The list grows both ways; the buttons and the label under it ride
+// down; the parameter field and the path grow wider as they ride down; OK and Cancel keep to
+// the lower right corner.
+inline constexpr LayoutControl kLayoutControls[] = {
+    {IDC_MAPPING_LIST, {false, false, true, true}},  {IDC_ADD, {false, true, false, false}},
+    {IDC_EDIT, {false, true, false, false}},         {IDC_DELETE, {false, true, false, false}},
+    {IDC_PARAMS_LABEL, {false, true, false, false}}, {IDC_PARAMS, {false, true, true, false}},
+    {IDC_CONFIG_PATH, {false, true, true, false}},   {IDOK, {true, true, false, false}},
+    {IDCANCEL, {true, true, false, false}},
+};
+inline constexpr size_t kLayoutControlCount = std::size(kLayoutControls);
 
 // One deferred move: position, size and SetWindowPos flags.
 struct ControlMove {
@@ -33,8 +55,8 @@ struct GrowthDelta {
 };
 GrowthDelta GrowthBeyondInitial(int width, int height, int initWidth, int initHeight);
 
-// The nine moves for a growth of (dx, dy), from the controls' initial rectangles in the
-// order of kLayoutControlIds.
+// One move per row of kLayoutControls for a growth of (dx, dy), from the controls' initial
+// rectangles in the table's order.
 std::array<ControlMove, kLayoutControlCount> ComputeConfigLayout(const RECT (&initialRects)[kLayoutControlCount],
                                                                  GrowthDelta growth);
 

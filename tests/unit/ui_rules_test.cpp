@@ -11,7 +11,9 @@ namespace {
 TEST(DialogRules, LayoutRecordsTheNineControlsAndSizesOnlyThoseThatGrow) {
     const std::array<int, kLayoutControlCount> ids = {
         IDC_MAPPING_LIST, IDC_ADD, IDC_EDIT, IDC_DELETE, IDC_PARAMS_LABEL, IDC_PARAMS, IDC_CONFIG_PATH, IDOK, IDCANCEL};
-    EXPECT_EQ(kLayoutControlIds, ids);
+    std::array<int, kLayoutControlCount> recorded{};
+    for (size_t i = 0; i < kLayoutControlCount; ++i) recorded[i] = kLayoutControls[i].id;
+    EXPECT_EQ(recorded, ids);
     const RECT rects[kLayoutControlCount] = {};
     const auto moves = ComputeConfigLayout(rects, {7, 9});
     for (size_t i = 0; i < kLayoutControlCount; ++i) {
