@@ -179,8 +179,9 @@ int Run() {
                 kLoads);
     for (const wchar_t* vo : {L"", L" --vo=direct3d"}) {
         LoadTimes reused, restarted;
-        if (!MeasurePlayer(pane, mpv, std::wstring(L"--force-window=yes --border=no --ao=null") + vo, true, reused,
-                           restarted)) {
+        // --really-quiet: a file manager has no console, but this program's would be mpv's too.
+        const std::wstring params = std::wstring(L"--force-window=yes --border=no --ao=null --really-quiet") + vo;
+        if (!MeasurePlayer(pane, mpv, params, true, reused, restarted)) {
             std::printf("a load failed; see %ls\n", (PrivateTempFolder() + L"Tessoravin.log").c_str());
             return 1;
         }
