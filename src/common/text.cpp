@@ -37,17 +37,6 @@ std::wstring FromFixedBuffer(const wchar_t* buffer, size_t capacity) {
     return std::wstring(buffer, end);
 }
 
-std::string ToUtf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
 std::wstring FromUtf8(std::string_view bytes) {
     if (bytes.empty()) return {};
     const int size =

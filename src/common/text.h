@@ -16,6 +16,6 @@ void CopyToHostBuffer(wchar_t* buffer, unsigned capacity, std::wstring_view text
 // Takes a fixed buffer's text up to its first NUL, never reading past the buffer.
 std::wstring FromFixedBuffer(const wchar_t* buffer, size_t capacity);
 
-// Wide <-> UTF-8 / ANSI conversions used at the edges (pipe, alias file, narrow host paths).
-std::string ToUtf8(std::wstring_view text);
+// UTF-8 read at the edges (the alias file, the player's replies). Going the other way, a path
+// goes through PathToUtf8, which refuses a lone surrogate instead of changing the path.
 std::wstring FromUtf8(std::string_view bytes);
