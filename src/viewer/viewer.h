@@ -62,3 +62,5 @@ void PassFocusToPlayer(HWND child);
 
 // Registers the viewer window class; true also when it is already registered.
 bool RegisterViewerClass(HINSTANCE instance);
+// Takes the class away with the module that registered it; fails while a viewer window exists.
+bool UnregisterViewerClass(HINSTANCE instance);
