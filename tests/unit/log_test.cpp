@@ -176,13 +176,16 @@ std::vector<std::wstring> EntriesFrom(const std::string& bytes, long long offset
 
 const std::wstring kMoved = L"Tessoravin.log.1";
 
+// Also under a hold, which must have closed the log when it ended (MakeLog opens it exclusively).
 TEST(Log, FullLogMovesAsideAndTheEntryStartsAFreshLog) {
     const std::wstring moved = PrivateTempFolder() + kMoved;
     struct Case {
         long long size;
         bool olderMovedLog;
         bool moves;
+        bool held = false;
     } cases[] = {
+        {kLogSizeLimitBytes, false, true, true},  {kLogSizeLimitBytes - 2, false, false, true},
         {kLogSizeLimitBytes - 2, false, false},   {kLogSizeLimitBytes, false, true},
         {kLogSizeLimitBytes + 1001, false, true}, {kLogSizeLimitBytes + 2, true, true},  // older one replaced
         {kLogSizeLimitBytes - 2, true, false},
@@ -191,7 +194,13 @@ TEST(Log, FullLogMovesAsideAndTheEntryStartsAFreshLog) {
         DeleteFileW(moved.c_str());
         if (c.olderMovedLog) WriteFileBytes(moved, "older");
         MakeLog(c.size);
-        LogWrite(L"[T] entry\r\n");
+        if (c.held) {
+            const LogHold hold;
+            LogWrite(L"[T] entry\r\n");
+            EXPECT_EQ(EntriesFrom(ReadLogBytes(), c.moves ? 2 : c.size).size(), 1u);  // written already
+        } else {
+            LogWrite(L"[T] entry\r\n");
+        }
         const std::string log = ReadLogBytes(), old = ReadFileBytes(moved);
         EXPECT_EQ((c.moves ? old : log).substr(0, kOldStart.size()), kOldStart) << c.size;
         EXPECT_EQ(log.size(), (c.moves ? 2 : c.size) + (26 + 11) * 2) << c.size;
