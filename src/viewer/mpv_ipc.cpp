@@ -12,37 +12,31 @@ namespace {
 // pending at the deadline is cancelled and its completion awaited, because the kernel may write
 // into the buffer and the OVERLAPPED until then. Write and Read return false on failure and on
 // time-out; TimedOut tells the two apart, Error gives the failure's code as it was taken there.
+// Only one transfer is ever under way, so its completion is awaited on the pipe's own handle,
+// which every transfer resets as it starts: no event to create and close for each exchange.
 class BoundedPipe {
 public:
     BoundedPipe(HANDLE pipe, ULONGLONG deadline) : pipe_(pipe), deadline_(deadline) {}
 
     bool Write(const void* data, DWORD size, DWORD& done) {
         done = 0;
-        if (!event_) return Fail(eventError_);
-        OVERLAPPED overlapped = Prepare();
+        OVERLAPPED overlapped = {};
         return Finish(WriteFile(pipe_, data, size, nullptr, &overlapped), overlapped, done);
     }
     bool Read(void* data, DWORD size, DWORD& done) {
         done = 0;
-        if (!event_) return Fail(eventError_);
-        OVERLAPPED overlapped = Prepare();
+        OVERLAPPED overlapped = {};
         return Finish(ReadFile(pipe_, data, size, nullptr, &overlapped), overlapped, done);
     }
     bool TimedOut() const { return timedOut_; }
     DWORD Error() const { return error_; }
 
 private:
-    OVERLAPPED Prepare() const {
-        OVERLAPPED overlapped = {};
-        overlapped.hEvent = event_.Get();
-        return overlapped;
-    }
-
     bool Finish(BOOL immediate, OVERLAPPED& overlapped, DWORD& done) {
         if (!immediate) {
             const DWORD started = GetLastError();
             if (started != ERROR_IO_PENDING) return Fail(started);
-            const DWORD waited = WaitForSingleObject(event_.Get(), Remaining());
+            const DWORD waited = WaitForSingleObject(pipe_, Remaining());
             if (waited != WAIT_OBJECT_0) {
                 const DWORD waitError = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
                 timedOut_ = waited == WAIT_TIMEOUT;
@@ -67,8 +61,6 @@ private:
 
     HANDLE pipe_;
     ULONGLONG deadline_;
-    UniqueHandle event_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    DWORD eventError_ = event_ ? 0 : GetLastError();
     bool timedOut_ = false;
     DWORD error_ = 0;
 };
