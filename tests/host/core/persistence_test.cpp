@@ -197,10 +197,7 @@ void EnterDuringConfigPathCall(int call, const std::function<void()>& caller) {
     std::atomic<bool> entered{false};
     std::thread other;
     fakehost::SetConfigPathHook(call, [&] {
-        other = std::thread([&] {
-            LoadConfigAtEntry();
-            entered = true;
-        });
+        other = std::thread([&] { LoadConfigAtEntry(), entered = true; });
         EXPECT_TRUE(WaitUntil([&] { return entered.load(); }, 10s));
     });
     caller();
