@@ -93,6 +93,7 @@ ConfigSnapshot CurrentConfigSnapshot() {
 }
 
 void ApplyConfig(std::vector<MappingEntry> mappings, std::wstring params) {
+    AliasResolver::Load();  // before the lock, which the index rebuild below runs under
     ConfigLockGuard lock;
     pluginConfig.mappings = std::move(mappings);
     pluginConfig.mpvParams = std::move(params);
