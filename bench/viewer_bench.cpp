@@ -1,17 +1,21 @@
 // How much the pipe reuse saves: the time of a load handed to the running player over its pipe
 // against a load that stops the player, starts a new one and waits for its window. Both are
 // measured in one run against the stand-in player next to this program (viewers\mpv\mpv.exe).
+// Also where a reused load's time goes: its log I/O, the pipe's open and check, the exchange.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "host/module_instance.h"
+#include "log/log.h"
 #include "test_support.h"
+#include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -157,6 +161,63 @@ void ReportReuseRatio(const char* name, const ReuseRun& run) {
                 Median(run.reused) / Median(run.restarted), run.restartedReuses, kRounds);
 }
 
+// The log entries one reused load writes, as they stand in the log.
+std::vector<std::wstring> EntriesOfOneReusedLoad(HWND viewer) {
+    SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\started.mkv"));
+    testsupport::DeleteLog();
+    SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\reused.mkv"));
+    const std::wstring log = testsupport::ReadLog();
+    const std::wregex prefix(LR"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\] )");
+    std::vector<size_t> starts, ends;
+    for (auto it = std::wsregex_iterator(log.begin(), log.end(), prefix); it != std::wsregex_iterator(); ++it) {
+        starts.push_back(static_cast<size_t>(it->position()));
+        ends.push_back(static_cast<size_t>(it->position() + it->length()));
+    }
+    std::vector<std::wstring> entries;
+    for (size_t i = 0; i < starts.size(); ++i)
+        entries.push_back(log.substr(ends[i], (i + 1 < starts.size() ? starts[i + 1] : log.size()) - ends[i]));
+    return entries;
+}
+
+// Where a reused load's time goes, in the same rounds: its log entries written again as it writes
+// them (the window procedure's first and last alone, LoadFile's between them under one hold), the
+// pipe's open with the server check, and what remains: the write, the player's reply, the close
+// and the lookups.
+bool MeasureReuseSplit(HWND viewer) {
+    const std::vector<std::wstring> entries = EntriesOfOneReusedLoad(viewer);
+    const ViewerWindowState* state = ViewerStateOf(viewer);
+    if (entries.size() < 3 || !state) return false;
+    std::vector<double> loads, logs, opens;
+    for (int i = 0; i < kRounds; ++i) {
+        if (!TimedLoad(viewer, i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4", loads)) return false;
+        double start = NowMs();
+        LogWrite(entries.front().c_str());
+        {
+            const LogHold hold;
+            for (size_t e = 1; e + 1 < entries.size(); ++e) LogWrite(entries[e].c_str());
+        }
+        LogWrite(entries.back().c_str());
+        logs.push_back(NowMs() - start);
+        // The player makes the next instance of its pipe after each connection: wait until it has.
+        WaitNamedPipeW(state->pipeName.c_str(), 1000);
+        start = NowMs();
+        UniqueFile pipe(CreateFileW(state->pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    kPipeOpenFlags, nullptr));
+        ULONG server = 0;
+        if (!pipe || !GetNamedPipeServerProcessId(pipe.Get(), &server) || server != state->pid) return false;
+        pipe.Close();
+        opens.push_back(NowMs() - start);
+        Sleep(5);  // the player's side of that connection ends before the next load
+    }
+    const double load = Median(loads), log = Median(logs), open = Median(opens);
+    std::printf("Reused load, where the time goes (medians of %d rounds):\n", kRounds);
+    std::printf("  whole load                              %8.2f ms\n", load);
+    std::printf("  log I/O (its %2zu entries, as it writes them) %5.2f ms\n", entries.size(), log);
+    std::printf("  pipe open and server check              %8.2f ms\n", open);
+    std::printf("  exchange and the rest (the difference)  %8.2f ms\n", load - log - open);
+    return true;
+}
+
 int Run() {
     testsupport::UsePrivateTempFolder();
     moduleInstance = GetModuleHandleW(nullptr);
@@ -200,7 +261,7 @@ int Run() {
         ReportReuseRatio("Three event lines before every reply, back to back", withEvents);
         ReportReuseRatio("Three event lines before every reply, 2 ms apart", withPacedEvents);
         UsePlayer(player);
-        ok = MeasureHoldTimes(viewer);
+        ok = MeasureReuseSplit(viewer) && MeasureHoldTimes(viewer);
     }
     DestroyWindow(host);
     if (!ok) {

@@ -2,20 +2,32 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <mutex>
 #include <vector>
 
-#include "common/config_lock.h"
 #include "common/handle.h"
 #include "common/text.h"
 #include "log/log.h"
 #include "host/host_api.h"
 
 namespace {
-AliasTable aliasTable;
-bool aliasesLoaded = false;
+// The table is read with no lock held, because reading it asks the host for its path, and a
+// host thread that holds the host's own lock may be waiting on us meanwhile. So no thread ever
+// waits for another's read either: each one that finds no table reads the file itself, and the
+// first to finish installs its table. Once aliasesLoaded is set the table never changes, so
+// readers take no lock.
+std::mutex aliasInstallLock;
+AliasTable aliasTable;  // written once, under aliasInstallLock, before aliasesLoaded
+std::atomic<bool> aliasesLoaded{false};
+
+const AliasTable& InstalledTable() {
+    static const AliasTable none;
+    return aliasesLoaded.load(std::memory_order_acquire) ? aliasTable : none;
+}
 
 // Reads the alias file into the table; false (after its log line) when no file was read.
-bool ReadAliasFile() {
+bool ReadAliasFile(AliasTable& table) {
     HMODULE host = HostModule();
     if (!host) {
         LogWrite(L"[AliasResolver::Load] AliasResolver: dopus.exe module not found (not in DOpus process?)\r\n");
@@ -55,7 +67,7 @@ bool ReadAliasFile() {
 
     std::string_view content(bytes.data(), bytes.size());
     if (content.size() >= 3 && content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
-    AliasResolver::ParseXml(FromUtf8(content));
+    ParseAliasText(FromUtf8(content), table);
     return true;
 }
 }  // namespace
@@ -63,19 +75,25 @@ bool ReadAliasFile() {
 namespace AliasResolver {
 
 uint32_t Load() {
-    ConfigLockGuard lock;
-    if (!aliasesLoaded) {
-        const bool read = ReadAliasFile();
-        aliasesLoaded = true;  // never retried, whatever the outcome
-        if (read) {
+    if (!aliasesLoaded.load(std::memory_order_acquire)) {
+        AliasTable table;
+        const bool read = ReadAliasFile(table);
+        bool installed = false;
+        {
+            const std::lock_guard guard(aliasInstallLock);
+            if (!aliasesLoaded.load(std::memory_order_relaxed)) {
+                aliasTable = std::move(table);
+                aliasesLoaded.store(true, std::memory_order_release);  // never retried, whatever the outcome
+                installed = true;
+            }
+        }
+        if (installed && read) {
             LogPrintf(L"[AliasResolver::Load] AliasResolver: loaded %llu aliases",
                       static_cast<unsigned long long>(aliasTable.size()));
         }
     }
-    return static_cast<uint32_t>(aliasTable.size());
+    return static_cast<uint32_t>(InstalledTable().size());
 }
-
-void ParseXml(std::wstring_view text) { ParseAliasText(text, aliasTable); }
 
 std::wstring HomeFolder(std::wstring_view key) {
     if (key != L"home") return {};
@@ -89,7 +107,7 @@ std::wstring HomeFolder(std::wstring_view key) {
 
 std::wstring ExpandPath(std::wstring_view path) {
     if (path.empty() || path[0] != L'/') return std::wstring(path);
-    return ExpandAliasPath(path, aliasTable, HomeFolder(L"home"));
+    return ExpandAliasPath(path, InstalledTable(), HomeFolder(L"home"));
 }
 
 }  // namespace AliasResolver

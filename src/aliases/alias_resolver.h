@@ -29,8 +29,10 @@ std::wstring ParentFolderOf(std::wstring_view path);
 
 namespace AliasResolver {
 // Reads the alias file on the first call in the process; later calls return the count at once.
+// Asks the host for its path, so never call it with a lock held that an entry point takes. It
+// waits for no other thread: concurrent first calls each read the file, one table is kept.
 uint32_t Load();
-void ParseXml(std::wstring_view text);
+// Expands with the table loaded so far (none before the first Load has finished).
 std::wstring ExpandPath(std::wstring_view path);
 // The host executable's folder for the key "home", else empty.
 std::wstring HomeFolder(std::wstring_view key);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "aliases/alias_resolver.h"
 #include "common/config_lock.h"
 #include "common/text.h"
 #include "config/plugin_config.h"
@@ -44,6 +45,7 @@ bool ReadStillCurrent(const ReloadTicket& ticket) { return ticket.quiet && ticke
 class SaveInProgress {
 public:
     SaveInProgress(const std::vector<MappingEntry>& mappings, const std::wstring& params) {
+        AliasResolver::Load();  // before the lock: it may call the host (see LoadConfigAtEntry)
         ConfigLockGuard lock;
         ApplyConfig(mappings, params);
         // Counted last, under the same lock: an install that throws leaves no save behind.
@@ -95,6 +97,7 @@ void PluginConfig::Load() {
         PopulateDefaults(mappings, params);
     }
 
+    AliasResolver::Load();  // before the lock, as the host's other calls
     ConfigLockGuard lock;
     if (ReadStillCurrent(ticket)) {
         ApplyConfig(std::move(mappings), std::move(params));  // the lock is re-entrant
@@ -133,29 +136,39 @@ bool ApplyAndSaveConfig(const std::vector<MappingEntry>& mappings, const std::ws
     return PluginConfig::Save(mappings, params);
 }
 
-void LocateConfigPath() {
-    ConfigLockGuard lock;
+namespace {
+// Asks the host without the lock, then installs its answer (or the fallback) under it. With
+// keepInstalled, a path another thread installed meanwhile stays, and nothing is logged.
+void LocateConfigPathOutsideTheLock(bool keepInstalled) {
+    std::wstring located;
     if (GetConfigPathWFn getConfigPath = GetHostConfigPathFn()) {
         wchar_t folder[kHostPathChars] = {};
-        if (getConfigPath(0, folder, kHostPathChars)) {
-            configPath = ConfigPathInFolder(FromFixedBuffer(folder, kHostPathChars));
-            LogPrintf(L"[LocateConfigPath] LocateConfigPath: [%s]", configPath.c_str());
-            return;
-        }
+        if (getConfigPath(0, folder, kHostPathChars))
+            located = ConfigPathInFolder(FromFixedBuffer(folder, kHostPathChars));  // never empty
     }
-    configPath = kFallbackConfigPath;
-    LogPrintf(L"[LocateConfigPath] LocateConfigPath (fallback): [%s]", configPath.c_str());
+    ConfigLockGuard lock;
+    if (keepInstalled && !configPath.empty()) return;
+    if (located.empty()) {
+        configPath = kFallbackConfigPath;
+        LogPrintf(L"[LocateConfigPath] LocateConfigPath (fallback): [%s]", configPath.c_str());
+    } else {
+        configPath = std::move(located);
+        LogPrintf(L"[LocateConfigPath] LocateConfigPath: [%s]", configPath.c_str());
+    }
 }
+}  // namespace
+
+void LocateConfigPath() { LocateConfigPathOutsideTheLock(false); }
 
 std::wstring CurrentConfigPath() {
     ConfigLockGuard lock;
     return configPath;
 }
 
+// No call into the host is made with the lock held: a host thread that holds the host's own lock
+// may be calling an entry point that needs ours while we wait on the host. Two first entries may
+// therefore both ask the host for the path; the first answer installed is the one kept.
 void LoadConfigAtEntry() {
-    {
-        ConfigLockGuard lock;
-        if (configPath.empty()) LocateConfigPath();
-    }
+    if (CurrentConfigPath().empty()) LocateConfigPathOutsideTheLock(true);
     PluginConfig::Load();
 }

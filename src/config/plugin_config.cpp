@@ -26,11 +26,13 @@ std::wstring ResolvePlayerPath(std::wstring_view exePath) {
 }
 
 void PluginConfig::RebuildIndexes() {
+    // Before the lock: the first load in the process asks the host for its path. A caller that
+    // already holds the lock has loaded them before taking it, so this returns at once.
+    AliasResolver::Load();
     ConfigLockGuard lock;
     extToGroup.clear();
     groupToViewer.clear();
     handleExts.clear();
-    AliasResolver::Load();
 
     for (const MappingEntry& entry : mappings) {
         const std::wstring key = ToLower(entry.group);
@@ -91,6 +93,7 @@ ConfigSnapshot CurrentConfigSnapshot() {
 }
 
 void ApplyConfig(std::vector<MappingEntry> mappings, std::wstring params) {
+    AliasResolver::Load();  // before the lock, which the index rebuild below runs under
     ConfigLockGuard lock;
     pluginConfig.mappings = std::move(mappings);
     pluginConfig.mpvParams = std::move(params);

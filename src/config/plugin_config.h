@@ -29,7 +29,9 @@ public:
     std::unordered_map<std::wstring, std::wstring> groupToViewer;
     std::wstring handleExts;
 
-    // Recomputes extToGroup, groupToViewer and handleExts from mappings.
+    // Recomputes extToGroup, groupToViewer and handleExts from mappings. Loads the folder aliases
+    // first (AliasResolver::Load), which may call the host: whoever holds the lock when calling
+    // this, or ApplyConfig, loads them before taking it.
     void RebuildIndexes();
     // The resolved player for the file's extension, or empty when the file is not handled.
     std::wstring FindViewerForFile(const wchar_t* filePath) const;

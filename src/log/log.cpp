@@ -14,6 +14,8 @@ struct LogState {
     CRITICAL_SECTION lock;
     wchar_t path[kLogPathChars];
     wchar_t movedPath[kLogPathChars + 2];  // the same path with ".1" appended
+    int holds;                             // LogHolds alive, on any thread
+    HANDLE held;                           // the log kept open between entries while holds > 0, or null
 };
 
 INIT_ONCE logInitOnce = INIT_ONCE_STATIC_INIT;
@@ -52,22 +54,21 @@ public:
         Close();
         file_ = file;
     }
+    HANDLE Release() { return std::exchange(file_, INVALID_HANDLE_VALUE); }
 
 private:
     HANDLE file_;
 };
 
+// Append access only: every write lands at the end, wherever the file pointer is.
 HANDLE OpenForAppend() {
     return CreateFileW(logState.path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The size after moving the file pointer to the end, where the entry goes.
-long long SeekToEnd(HANDLE file) {
-    LARGE_INTEGER zero = {};
-    LARGE_INTEGER end = {};
-    SetFilePointerEx(file, zero, &end, FILE_END);
-    return end.QuadPart;
+long long SizeOf(HANDLE file) {
+    LARGE_INTEGER size = {};
+    return GetFileSizeEx(file, &size) ? size.QuadPart : 0;
 }
 
 // Renames a full log to "Tessoravin.log.1", replacing an older one. The rename goes through a
@@ -94,31 +95,54 @@ void MoveFullLogAside() {
                                static_cast<DWORD>(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t)));
 }
 
-// One entry: byte-order mark on an empty file, prefix, message. Runs under the log's lock.
+// One entry: byte-order mark on an empty file, prefix, message, in one write where they fit.
+// Runs under the log's lock. Opens the log and closes it again, unless a LogHold keeps it open.
 void AppendEntry(const wchar_t* message) {
-    FileCloser file(OpenForAppend());
+    FileCloser file(logState.held ? std::exchange(logState.held, nullptr) : OpenForAppend());
     if (!file.Valid()) return;  // the entry is lost, as any entry the file cannot take
-    long long size = SeekToEnd(file.Get());
+    long long size = SizeOf(file.Get());
     if (size >= kLogSizeLimitBytes) {
         // Our own handle shares no deletion: it must be closed before the log can move.
         file.Close();
         MoveFullLogAside();
         file.Reset(OpenForAppend());  // the fresh log, or the full one if it could not move
         if (!file.Valid()) return;
-        size = SeekToEnd(file.Get());
+        size = SizeOf(file.Get());
     }
-    if (size == 0) {
-        const wchar_t bom = 0xFEFF;
-        WriteUnits(file.Get(), &bom, 1);
-    }
+    wchar_t entry[1 + kLogPrefixBufferChars + kLogFormatBufferChars];
+    size_t units = 0;
+    if (size == 0) entry[units++] = 0xFEFF;
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t prefix[kLogPrefixBufferChars];
-    WriteUnits(file.Get(), prefix, FormatLogPrefix(now, prefix));
-    WriteUnits(file.Get(), message, std::wcslen(message));
+    const size_t prefixUnits = FormatLogPrefix(now, prefix);
+    std::memcpy(entry + units, prefix, prefixUnits * sizeof(wchar_t));
+    units += prefixUnits;
+    const size_t messageUnits = std::wcslen(message);
+    if (units + messageUnits <= std::size(entry)) {
+        std::memcpy(entry + units, message, messageUnits * sizeof(wchar_t));
+        WriteUnits(file.Get(), entry, units + messageUnits);
+    } else {
+        WriteUnits(file.Get(), entry, units);
+        WriteUnits(file.Get(), message, messageUnits);
+    }
+    if (logState.holds > 0) logState.held = file.Release();
 }
 
 }  // namespace
+
+LogHold::LogHold() {
+    LogInit();
+    EnterCriticalSection(&logState.lock);
+    ++logState.holds;
+    LeaveCriticalSection(&logState.lock);
+}
+
+LogHold::~LogHold() {
+    EnterCriticalSection(&logState.lock);
+    if (--logState.holds == 0 && logState.held) CloseHandle(std::exchange(logState.held, nullptr));
+    LeaveCriticalSection(&logState.lock);
+}
 
 const wchar_t* LogFilePath() {
     LogInit();

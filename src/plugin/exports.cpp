@@ -52,7 +52,8 @@ Result Firewall(Result onError, Body&& body) noexcept {
 INIT_ONCE viewerClassRegistration = INIT_ONCE_STATIC_INIT;
 
 BOOL CALLBACK RegisterViewerClassOnce(PINIT_ONCE, PVOID, PVOID*) {
-    RegisterViewerClass(moduleInstance);
+    if (!RegisterViewerClass(moduleInstance))
+        LogPrintf(L"[DVP_CreateViewer]   RegisterClassExW FAILED, err=%lu", GetLastError());
     return TRUE;  // done even when it failed: a failed registration is not retried
 }
 

@@ -1,6 +1,7 @@
 #include <optional>
 #include <string>
 
+#include "common/text.h"
 #include "log/log.h"
 #include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
@@ -10,42 +11,47 @@ namespace {
 // The pipe's transfers, each bounded by the one deadline of the whole exchange. A transfer still
 // pending at the deadline is cancelled and its completion awaited, because the kernel may write
 // into the buffer and the OVERLAPPED until then. Write and Read return false on failure and on
-// time-out; TimedOut tells the two apart.
+// time-out; TimedOut tells the two apart, Error gives the failure's code as it was taken there.
+// Only one transfer is ever under way, so its completion is awaited on the pipe's own handle,
+// which every transfer resets as it starts: no event to create and close for each exchange.
 class BoundedPipe {
 public:
     BoundedPipe(HANDLE pipe, ULONGLONG deadline) : pipe_(pipe), deadline_(deadline) {}
 
     bool Write(const void* data, DWORD size, DWORD& done) {
         done = 0;
-        if (!event_) return false;
-        OVERLAPPED overlapped = Prepare();
+        OVERLAPPED overlapped = {};
         return Finish(WriteFile(pipe_, data, size, nullptr, &overlapped), overlapped, done);
     }
     bool Read(void* data, DWORD size, DWORD& done) {
         done = 0;
-        if (!event_) return false;
-        OVERLAPPED overlapped = Prepare();
+        OVERLAPPED overlapped = {};
         return Finish(ReadFile(pipe_, data, size, nullptr, &overlapped), overlapped, done);
     }
     bool TimedOut() const { return timedOut_; }
+    DWORD Error() const { return error_; }
 
 private:
-    OVERLAPPED Prepare() const {
-        OVERLAPPED overlapped = {};
-        overlapped.hEvent = event_.Get();
-        return overlapped;
+    bool Finish(BOOL immediate, OVERLAPPED& overlapped, DWORD& done) {
+        if (!immediate) {
+            const DWORD started = GetLastError();
+            if (started != ERROR_IO_PENDING) return Fail(started);
+            const DWORD waited = WaitForSingleObject(pipe_, Remaining());
+            if (waited != WAIT_OBJECT_0) {
+                const DWORD waitError = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
+                timedOut_ = waited == WAIT_TIMEOUT;
+                CancelIoEx(pipe_, &overlapped);
+                GetOverlappedResult(pipe_, &overlapped, &done, TRUE);
+                done = 0;
+                return Fail(waitError);
+            }
+        }
+        return GetOverlappedResult(pipe_, &overlapped, &done, FALSE) || Fail(GetLastError());
     }
 
-    bool Finish(BOOL immediate, OVERLAPPED& overlapped, DWORD& done) {
-        if (!immediate && GetLastError() != ERROR_IO_PENDING) return false;
-        if (!immediate && WaitForSingleObject(event_.Get(), Remaining()) != WAIT_OBJECT_0) {
-            timedOut_ = true;
-            CancelIoEx(pipe_, &overlapped);
-            GetOverlappedResult(pipe_, &overlapped, &done, TRUE);
-            done = 0;
-            return false;
-        }
-        return GetOverlappedResult(pipe_, &overlapped, &done, FALSE) != FALSE;
+    bool Fail(DWORD error) {
+        error_ = error;
+        return false;
     }
 
     DWORD Remaining() const {
@@ -55,8 +61,8 @@ private:
 
     HANDLE pipe_;
     ULONGLONG deadline_;
-    UniqueHandle event_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     bool timedOut_ = false;
+    DWORD error_ = 0;
 };
 
 void LogTimeOut() {
@@ -86,7 +92,7 @@ bool ServedByPlayer(HANDLE pipe, const ViewerWindowState& player) {
 
 // Reads until the player's reply line is complete: mpv first writes whatever events are pending,
 // each as its own line. When the pipe ends first, the unfinished last line stands for the reply;
-// on time-out or after kReplyLimitBytes without a reply, nothing.
+// on time-out or after kReplyLimitBytes without a reply, nothing (after a line saying which).
 std::optional<std::string> ReadReplyLine(BoundedPipe& exchange) {
     ReplyLineReader reader;
     char piece[kReplyReadBytes];
@@ -95,7 +101,15 @@ std::optional<std::string> ReadReplyLine(BoundedPipe& exchange) {
         if (!exchange.Read(piece, sizeof(piece), got) || got == 0) break;
         reader.Feed(std::string_view(piece, got));
     }
-    if (exchange.TimedOut() || reader.Current() == ReplyLineReader::State::Overflow) return std::nullopt;
+    if (reader.Current() == ReplyLineReader::State::Overflow) {
+        LogPrintf(L"[SendMPVCommand] SendMPVCommand: no reply within the first %llu bytes",
+                  static_cast<unsigned long long>(kReplyLimitBytes));
+        return std::nullopt;
+    }
+    if (exchange.TimedOut()) {
+        LogTimeOut();
+        return std::nullopt;
+    }
     return reader.Current() == ReplyLineReader::State::Reply ? reader.Line() : reader.Rest();
 }
 
@@ -114,14 +128,16 @@ bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
                   static_cast<unsigned long long>(kCommandBufferBytes - 1));
         return false;
     }
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: %hs", command->c_str());
+    // The log is UTF-16: the command's UTF-8 read as ANSI would garble every non-ASCII character.
+    LogPrintf(L"[SendMPVCommand] SendMPVCommand: %s", FromUtf8(*command).c_str());
 
     // The whole exchange shares one deadline: the host's window thread is waiting on it.
     const ULONGLONG deadline = GetTickCount64() + kPipeExchangeTimeoutMs;
     UniqueFile pipe(CreateFileW(player.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 kPipeOpenFlags, nullptr));
     if (!pipe) {
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=%lu", GetLastError());
+        const DWORD error = GetLastError();
+        LogPrintf(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=%lu", error);
         return false;
     }
     if (!ServedByPlayer(pipe.Get(), player)) return false;
@@ -129,21 +145,22 @@ bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
 
     const DWORD length = static_cast<DWORD>(command->size());
     DWORD written = 0;
-    if (!exchange.Write(command->data(), length, written) || written != length) {
+    if (!exchange.Write(command->data(), length, written)) {
         if (exchange.TimedOut()) {
             LogTimeOut();
         } else {
-            LogPrintf(L"[SendMPVCommand] SendMPVCommand: WriteFile failed, err=%lu", GetLastError());
+            LogPrintf(L"[SendMPVCommand] SendMPVCommand: WriteFile failed, err=%lu", exchange.Error());
         }
+        return false;
+    }
+    if (written != length) {  // no error code to tell: the last one would be some other call's
+        LogPrintf(L"[SendMPVCommand] SendMPVCommand: wrote %lu of %lu bytes", written, length);
         return false;
     }
 
     const std::optional<std::string> reply = ReadReplyLine(exchange);
     pipe.Close();
-    if (!reply) {
-        LogTimeOut();
-        return false;
-    }
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: response=%hs", EscapeControlBytes(*reply).c_str());
+    if (!reply) return false;
+    LogPrintf(L"[SendMPVCommand] SendMPVCommand: response=%s", FromUtf8(EscapeControlBytes(*reply)).c_str());
     return ReplyHasSuccess(*reply);
 }

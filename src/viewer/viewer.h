@@ -85,3 +85,5 @@ void EmbedPlayerWindow(HWND viewer, const ViewerWindowState& state, bool noticeD
 
 // Registers the viewer window class; true also when it is already registered.
 bool RegisterViewerClass(HINSTANCE instance);
+// Takes the class away with the module that registered it; fails while a viewer window exists.
+bool UnregisterViewerClass(HINSTANCE instance);

@@ -188,3 +188,5 @@ bool RegisterViewerClass(HINSTANCE instance) {
     wc.lpszClassName = kViewerClassName;
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
+
+bool UnregisterViewerClass(HINSTANCE instance) { return UnregisterClassW(kViewerClassName, instance) != FALSE; }

@@ -18,6 +18,8 @@ struct State {
     int configPathResult = 1;
     int configPathCalls = 0;
     std::function<void()> hooks[2];  // by mode: load, save
+    int configPathHookCall = 0;
+    std::function<void()> configPathHook;
 };
 
 State& S() {
@@ -39,7 +41,7 @@ void Reset() {
     S().unterminatedOverflow = false;
     S().configFolder.clear();
     S().configPathCalls = 0;
-    S().hooks[0] = S().hooks[1] = nullptr;
+    S().hooks[0] = S().hooks[1] = S().configPathHook = nullptr;
 }
 
 void SetValue(const std::wstring& key, const std::wstring& value) {
@@ -102,6 +104,12 @@ void SetConfigPathResult(int result) {
 int ConfigPathCalls() {
     std::lock_guard guard(S().lock);
     return S().configPathCalls;
+}
+
+void SetConfigPathHook(int nth, std::function<void()> hook) {
+    std::lock_guard guard(S().lock);
+    S().configPathHookCall = S().configPathCalls + nth;
+    S().configPathHook = std::move(hook);
 }
 
 std::wstring ProgramFolder() {
@@ -172,8 +180,13 @@ extern "C" int LoadOrSaveConfigW(int mode, RequestRecord* request) {
 }
 
 extern "C" int GetConfigPathW(int, wchar_t* buffer, uint32_t capacity) {
+    std::function<void()> hook;
+    {
+        std::lock_guard guard(S().lock);
+        if (++S().configPathCalls == S().configPathHookCall) hook = std::exchange(S().configPathHook, nullptr);
+    }
+    if (hook) hook();
     std::lock_guard guard(S().lock);
-    ++S().configPathCalls;
     if (!S().configPathResult || !buffer || capacity == 0) return 0;
     const size_t n = std::min<size_t>(S().configFolder.size(), capacity - 1);
     std::copy_n(S().configFolder.data(), n, buffer);

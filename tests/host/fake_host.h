@@ -76,6 +76,9 @@ void SetCallHook(int mode, std::function<void()> hook);
 void SetConfigFolder(const std::wstring& folder);
 void SetConfigPathResult(int result);
 int ConfigPathCalls();
+// Runs hook once inside the nth GetConfigPathW call from now (1: the next), outside the store's
+// lock, before it answers.
+void SetConfigPathHook(int nth, std::function<void()> hook);
 
 // Folder of this dopus.exe, with no trailing separator.
 std::wstring ProgramFolder();

@@ -190,6 +190,30 @@ TEST(Persistence, ReloadOverlappingAnOkNeitherUndoesItNorWaitsForIt) {
     EXPECT_EQ(CurrentPlayerParams(), L"--later");
 }
 
+// A host thread that holds the host's own lock may call an entry point while we are inside a call
+// into the host, which then waits for that thread. The hook holds the given GetConfigPathW call
+// until another thread has been through an entry point.
+void EnterDuringConfigPathCall(int call, const std::function<void()>& caller) {
+    std::atomic<bool> entered{false};
+    std::thread other;
+    fakehost::SetConfigPathHook(call, [&] {
+        other = std::thread([&] { LoadConfigAtEntry(), entered = true; });
+        EXPECT_TRUE(WaitUntil([&] { return entered.load(); }, 10s));
+    });
+    caller();
+    ASSERT_TRUE(other.joinable());
+    other.join();
+    EXPECT_EQ(CountLogLines(L"[LocateConfigPath] LocateConfigPath: [Tessoravin.oxc]"), 1);  // whoever asked first
+}
+
+// The first entry's calls: the configuration path's, then the alias file's. The OK's first call
+// is the alias file's.
+TEST(Persistence, NoEntryWaitsOnTheConfigPathCall) { EnterDuringConfigPathCall(1, LoadConfigAtEntry); }
+TEST(Persistence, NoEntryWaitsOnTheAliasFileCallOfAReload) { EnterDuringConfigPathCall(2, LoadConfigAtEntry); }
+TEST(Persistence, NoEntryWaitsOnTheAliasFileCallOfAnOk) {
+    EnterDuringConfigPathCall(1, [] { EXPECT_TRUE(ApplyAndSaveConfig({{L"v", L"mkv", L"C:\\v.exe"}}, L"")); });
+}
+
 TEST(Persistence, ConfigPathFromTheHostFolder) {
     struct Case {
         const wchar_t* folder;

@@ -86,6 +86,7 @@ TEST(ViewerLoad, SameGroupGoesToTheRunningPlayerOverItsPipe) {
     EXPECT_EQ(RunningPlayers(), 1);
     EXPECT_EQ(ReadFileBytes(PipeLogFile()),
               "{\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\xC3\xA9 \\\"\xE9\x9F\xB3\\\"/second.mp3\",\"replace\"]}\n");
+    EXPECT_EQ(CountLogLines(L"SendMPVCommand: {\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\u00e9 \\\"\u97f3\\\"/second.mp3\""), 1);
 }
 
 TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
@@ -98,8 +99,9 @@ TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
         {L"noreply", L"[SendMPVCommand] SendMPVCommand: no reply within 2000 ms\r\n", 1},
         {L"exitafterwindow", L"[LoadFile] Same mpv instance", 0},  // the player ended by itself
         // Event lines, one with "success" in quotes, and never a reply.
-        {L"eventsonly", L"[SendMPVCommand] SendMPVCommand: no reply within 2000 ms\r\n", 1},
+        {L"eventsonly", L"[SendMPVCommand] SendMPVCommand: no reply within the first 65536 bytes\r\n", 1},
     };
+    SetEnvironmentVariableW(L"STANDIN_EVENT_PAUSE_MS", L"0");  // the limit, well before the deadline
     for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
         const auto& [mode, logged, times] = cases[i];
         ViewerHost pane;

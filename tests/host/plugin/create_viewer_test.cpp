@@ -68,6 +68,23 @@ TEST(CreateViewer, GivenRectangleIsUsedAndTheClassIsRegisteredOnce) {
     DestroyWindow(pane);
 }
 
+// FreeLibrary takes the class with the module, so that a build loaded later at the same address
+// never meets a window procedure that points into this one; the next load registers it again.
+TEST(CreateViewer, TheClassGoesWithTheModuleAndComesBackWithIt) {
+    for (int load = 0; load < 2; ++load) {
+        const PluginDll dll = PluginDll::Load();
+        HWND pane = CreatePane(320, 200);
+        HWND viewer = dll.CreateViewer ? dll.CreateViewer(pane, nullptr, 0) : nullptr;
+        ASSERT_NE(viewer, nullptr) << load;  // its window procedure has run (WM_CREATE)
+        DestroyWindow(pane);
+        ASSERT_TRUE(FreeLibrary(dll.module));
+        ASSERT_EQ(GetModuleHandleW(L"Tessoravin.dll"), nullptr);
+        WNDCLASSEXW info = {};
+        info.cbSize = sizeof(info);
+        EXPECT_FALSE(GetClassInfoExW(dll.module, L"DopusTessoravinViewerClass", &info)) << load;
+    }
+}
+
 TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
     const std::wstring cmdline = PrivateTempFolder() + L"cmdline.bin";
     SetEnvironmentVariableW(L"STANDIN_CMDLINE_FILE", cmdline.c_str());
