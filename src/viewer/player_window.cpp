@@ -49,9 +49,9 @@ struct WorkerRequest {
 };
 
 // SetFocus works across threads only while their input is attached; AttachThreadInput needs a
-// message queue on both sides, which a bare worker gets with its first PeekMessage.
+// message queue on both sides, which a bare worker gets with its first PeekMessage. A player
+// that is busy gets the focus when it answers; one that never does holds only this worker.
 void FocusFromWorker(HWND child) {
-    if (!PlayerAnswers(child)) return;  // it could not take the keyboard now anyway
     MSG ignored;
     PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE);
     const DWORD self = GetCurrentThreadId();
