@@ -1,6 +1,7 @@
 # Two commands on a fresh Debian machine (as root):
 #   make        installs what the build needs, builds Tessoravin.dll, prints where it is
-#   make test   the same, then installs Wine and Xvfb and runs every test under Wine
+#   make test   the same, then installs Wine and Xvfb, builds the real mpv once
+#               (scripts/build-mpv.sh, into build/third_party) and runs every test under Wine
 # Any order works, any number of times (make bench first, make test alone, make -j2 test):
 # ctest finds Wine when a test runs (cmake/wine-run.sh), not when build/ was configured.
 #   make dist   the release zip: build/dist/Tessoravin-<version>-x64.zip
@@ -57,10 +58,12 @@ build: deps $(BUILD_DIR)/CMakeCache.txt
 # otherwise race (two apt-gets, or a configure that sees Wine half installed).
 test: build
 	@$(MAKE) --no-print-directory test-deps
+	scripts/build-mpv.sh $(BUILD_DIR)
 	scripts/wine-ctest.sh $(BUILD_DIR)
 
 bench: build
 	@$(MAKE) --no-print-directory test-deps
+	scripts/build-mpv.sh $(BUILD_DIR)
 	scripts/wine-bench.sh $(BUILD_DIR)
 
 dist: build

@@ -1,0 +1,376 @@
+#!/usr/bin/env bash
+# Cross-builds the mpv.exe the plug-in starts (and an ffmpeg.exe that can make test media) from
+# Debian bookworm's source packages, so the player we test against is built from sources we can
+# name, on any fresh bookworm machine, without a download from outside Debian.
+#   scripts/build-mpv.sh BUILD_DIR      ->  BUILD_DIR/third_party/mpv/mpv.exe (and ffmpeg.exe)
+# Every stage leaves a stamp under third_party/stamps/; a stamp holds a hash of the stage's own
+# commands and of the stamps it builds on, so editing one stage redoes it and what follows, and a
+# run with nothing to do is instant. Each stage's output goes to third_party/logs/STAGE.log.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+mkdir -p "$1/third_party"
+tp=$(cd "$1/third_party" && pwd)
+src=$tp/src
+obj=$tp/build
+prefix=$tp/prefix
+out=$tp/mpv
+jobs=$(nproc)
+mkdir -p "$tp/stamps" "$tp/logs"
+
+# Two builds sharing BUILD_DIR (make -j2 test, or two shells) would trample each other's prefix.
+exec 9>"$tp/.lock"
+flock 9
+
+# pkg-config must see only what we built: a library of the build machine would be the wrong ABI.
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
+unset PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
+export LC_ALL=C
+
+# Every command a stage runs goes to its log; the terminal gets one line per stage.
+say() { printf 'mpv build: %-9s %s\n' "$1" "$2"; }
+
+stage_key() {
+  local name=$1; shift
+  {
+    declare -f "stage_$name" common_config write_cross_file
+    local dep
+    for dep in "$@"; do cat "$tp/stamps/$dep" 2>/dev/null || echo "missing $dep"; done
+  } | sha1sum | cut -c1-40
+}
+
+# stage_current NAME [STAGES IT BUILDS ON...]: whether the stamp says NAME is built as it stands.
+stage_current() {
+  # Packages can go away under a kept build dir; the probes cost nothing.
+  if [ "$1" = tools ] && [ -n "$(missing_tools)" ]; then return 1; fi
+  [ -f "$tp/stamps/$1" ] && [ "$(cat "$tp/stamps/$1")" = "$(stage_key "$@")" ]
+}
+
+# run_stage NAME [STAGES IT BUILDS ON...]
+run_stage() {
+  local name=$1 key start rc log=$tp/logs/$1.log
+  if stage_current "$@"; then
+    say "$name" "done earlier"
+    return
+  fi
+  key=$(stage_key "$@")
+  rm -f "$tp/stamps/$name"
+  start=$SECONDS
+  # set -e is ignored inside a subshell that is tested by if/||, so test rc after it instead.
+  set +e
+  (set -e; "stage_$name") >"$log" 2>&1 </dev/null
+  rc=$?
+  set -e
+  if [ $rc -ne 0 ]; then
+    say "$name" "FAILED after $((SECONDS - start)) s; the end of $log:"
+    tail -n 40 "$log" | sed 's/^/    /'
+    exit 1
+  fi
+  echo "$key" >"$tp/stamps/$name"
+  say "$name" "$((SECONDS - start)) s"
+}
+
+# Whatever the stages share; its text is part of every stamp.
+common_config() {
+  host=x86_64-w64-mingw32
+  # The posix flavour, whose winpthreads (linked statically) C++ threads and mpv expect.
+  cc=$host-gcc-posix
+  cxx=$host-g++-posix
+  cflags="-O2 -pipe"
+  meson_common=(--cross-file "$tp/cross.meson" --prefix "$prefix" --libdir lib
+                -Doptimization=2 -Ddebug=false --default-library static --wrap-mode nofallback)
+}
+common_config
+
+write_cross_file() {
+  cat >"$tp/cross.meson" <<EOF
+[binaries]
+c = '$cc'
+cpp = '$cxx'
+ar = '$host-ar'
+strip = '$host-strip'
+windres = '$host-windres'
+pkgconfig = 'pkg-config'
+
+[properties]
+pkg_config_libdir = '$prefix/lib/pkgconfig'
+
+[host_machine]
+system = 'windows'
+cpu_family = 'x86_64'
+cpu = 'x86_64'
+endian = 'little'
+EOF
+}
+
+tool_probes=(meson ninja nasm yasm pkg-config dpkg-source patch xz bzip2 make python3
+             "$cc" "$cxx" "$host-windres" "$host-ar")
+tool_packages=(meson ninja-build nasm yasm pkg-config dpkg-dev patch xz-utils bzip2 make python3
+               gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+               mingw-w64-x86-64-dev)
+
+missing_tools() {
+  local p
+  for p in "${tool_probes[@]}"; do command -v "$p" >/dev/null || echo "$p"; done
+}
+
+stage_tools() {
+  local missing
+  missing=$(missing_tools)
+  [ -n "$missing" ] || return 0
+  echo "missing: $missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  # Another apt (the project's make installing Wine, say) may hold the lock for a while.
+  apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${tool_packages[@]}"
+}
+
+# apt-get source through a configuration of our own: its sources list, lists, cache and state all
+# live under third_party/apt, so the machine's sources and package lists stay as they were. The
+# machine's apt.conf.d is left out too (its hooks clean the system cache after an update), but a
+# proxy it names is kept. apt checks each file against the signed Sources index (the machine's
+# Debian keyring), which is why dpkg-source's "cannot verify inline signature" (debian-keyring,
+# the uploaders' keys, is not installed) is no gap.
+stage_sources() {
+  local apt=$tp/apt proxy=""
+  rm -rf "$apt" "$src"
+  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state" "$apt/parts" "$src"
+  eval "$(apt-config shell proxy Acquire::http::Proxy)"
+  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
+    >"$apt/sources.list"
+  cat >"$apt/apt.conf" <<EOF
+Dir::Etc::Main "/dev/null";
+Dir::Etc::Parts "$apt/parts";
+Dir::Etc::SourceList "$apt/sources.list";
+Dir::Etc::SourceParts "$apt/parts";
+Dir::Etc::Preferences "/dev/null";
+Dir::Etc::PreferencesParts "$apt/parts";
+Dir::State "$apt/state";
+Dir::State::Lists "$apt/lists";
+Dir::State::status "/var/lib/dpkg/status";
+Dir::Cache "$apt/cache";
+Dir::Log "$apt/log";
+APT::Sandbox::User "root";
+Acquire::Languages "none";
+Acquire::Retries "3";
+${proxy:+Acquire::http::Proxy "$proxy";}
+EOF
+  export APT_CONFIG=$apt/apt.conf
+  apt-get update
+  cd "$src"
+  apt-get source --download-only ffmpeg freetype fribidi harfbuzz libass lua5.2 mpv
+  local dsc
+  for dsc in *.dsc; do
+    # dpkg-source applies Debian's patches; the directory is named without the version.
+    dpkg-source -x "$dsc" "${dsc%%_*}"
+  done
+}
+
+# Lua's own makefile builds a DLL and lua.exe for mingw; mpv wants only the library, statically.
+stage_lua() {
+  local b=$obj/lua
+  rm -rf "$b" && mkdir -p "$b" "$prefix/lib/pkgconfig" "$prefix/include/lua5.2"
+  cd "$src/lua5.2/src"
+  ls *.c | grep -vx -e lua.c -e luac.c |
+    xargs -P "$jobs" -I{} sh -c "$cc $cflags -DLUA_COMPAT_ALL -c {} -o $b/\$(basename {} .c).o"
+  rm -f "$prefix/lib/liblua5.2.a"
+  "$host-ar" rcs "$prefix/lib/liblua5.2.a" "$b"/*.o
+  cp lua.h luaconf.h lualib.h lauxlib.h lua.hpp "$prefix/include/lua5.2/"
+  cat >"$prefix/lib/pkgconfig/lua5.2.pc" <<EOF
+prefix=$prefix
+Name: Lua
+Description: Lua 5.2 language engine, static
+Version: 5.2.4
+Libs: -L\${prefix}/lib -llua5.2
+Cflags: -I\${prefix}/include/lua5.2
+EOF
+}
+
+# fribidi's meson build runs table generators natively, which would need a native compiler; the
+# tarball ships their output, and the library is a dozen C files.
+stage_fribidi() {
+  local b=$obj/fribidi inc=$prefix/include/fribidi version=1.0.8
+  rm -rf "$b" && mkdir -p "$b" "$inc" "$prefix/lib/pkgconfig"
+  cd "$src/fribidi/lib"
+  version=$(sed -n 's/^m4_define(fribidi_\(major\|minor\|micro\)_version, \([0-9]*\)).*/\2/p' \
+    ../configure.ac | paste -sd.)
+  sed -e "s/@PACKAGE@/fribidi/; s/@PACKAGE_NAME@/GNU FriBidi/; s/@PACKAGE_BUGREPORT@//" \
+      -e "s/@FRIBIDI_VERSION@/$version/; s/@FRIBIDI_MAJOR_VERSION@/${version%%.*}/" \
+      -e "s/@FRIBIDI_MINOR_VERSION@/$(echo "$version" | cut -d. -f2)/" \
+      -e "s/@FRIBIDI_MICRO_VERSION@/${version##*.}/; s/@FRIBIDI_INTERFACE_VERSION@/4/g" \
+      -e "s/@SIZEOF_INT@/4/; s/@FRIBIDI_MSVC_BUILD_PLACEHOLDER@//; s/@configure_input@//" \
+      fribidi-config.h.in >"$b/fribidi-config.h"
+  ls *.c | xargs -P "$jobs" -I{} sh -c "$cc $cflags -I$b -I. -DHAVE_STDLIB_H=1 -DHAVE_STRING_H=1 \
+    -DHAVE_STRINGS_H=1 -DSTDC_HEADERS=1 -DHAVE_STRINGIZE=1 -c {} -o $b/\$(basename {} .c).o"
+  rm -f "$prefix/lib/libfribidi.a"
+  "$host-ar" rcs "$prefix/lib/libfribidi.a" "$b"/*.o
+  cp fribidi*.h "$b/fribidi-config.h" "$inc/"
+  cat >"$prefix/lib/pkgconfig/fribidi.pc" <<EOF
+prefix=$prefix
+Name: GNU FriBidi
+Description: Unicode Bidirectional Algorithm Library, static
+Version: $version
+Libs: -L\${prefix}/lib -lfribidi
+Cflags: -I\${prefix}/include/fribidi
+EOF
+}
+
+# FreeType's own builds compile every driver; libass needs the ones for TrueType and OpenType
+# fonts, built the way docs/INSTALL.ANY describes: one file per module, our own module list.
+stage_freetype() {
+  local b=$obj/freetype version
+  rm -rf "$b" && mkdir -p "$b/include/freetype/config" "$prefix/include/freetype2" \
+    "$prefix/lib/pkgconfig"
+  cd "$src/freetype"
+  cat >"$b/include/freetype/config/ftmodule.h" <<'EOF'
+FT_USE_MODULE( FT_Module_Class, autofit_module_class )
+FT_USE_MODULE( FT_Driver_ClassRec, tt_driver_class )
+FT_USE_MODULE( FT_Driver_ClassRec, cff_driver_class )
+FT_USE_MODULE( FT_Module_Class, psaux_module_class )
+FT_USE_MODULE( FT_Module_Class, psnames_module_class )
+FT_USE_MODULE( FT_Module_Class, pshinter_module_class )
+FT_USE_MODULE( FT_Module_Class, sfnt_module_class )
+FT_USE_MODULE( FT_Renderer_Class, ft_smooth_renderer_class )
+EOF
+  printf '%s\n' builds/windows/ftsystem.c builds/windows/ftdebug.c \
+      src/base/{ftinit,ftbase,ftbbox,ftbitmap,ftglyph,ftmm,ftsynth,fttype1}.c \
+      src/{sfnt/sfnt,truetype/truetype,cff/cff,psaux/psaux,pshinter/pshinter}.c \
+      src/{psnames/psnames,smooth/smooth,autofit/autofit,gzip/ftgzip}.c |
+    xargs -P "$jobs" -I{} sh -c \
+      "$cc $cflags -DFT2_BUILD_LIBRARY -I$b/include -Iinclude -c {} -o $b/\$(basename {} .c).o"
+  rm -f "$prefix/lib/libfreetype.a"
+  "$host-ar" rcs "$prefix/lib/libfreetype.a" "$b"/*.o
+  cp -r include/ft2build.h include/freetype "$prefix/include/freetype2/"
+  # The pkg-config version is libtool's, which is what libass asks for.
+  version=$(sed -n "s/^version_info='\([0-9]*\):\([0-9]*\):\([0-9]*\)'/\1.\2.\3/p" \
+    builds/unix/configure.raw)
+  cat >"$prefix/lib/pkgconfig/freetype2.pc" <<EOF
+prefix=$prefix
+Name: FreeType 2
+Description: A free, high-quality, and portable font engine, static
+Version: $version
+Libs: -L\${prefix}/lib -lfreetype
+Cflags: -I\${prefix}/include/freetype2
+EOF
+}
+
+# harfbuzz's meson build always compiles its subsetter too; libass needs the library only, which
+# upstream also builds from src/harfbuzz.cc, a file that includes all the others. It is split in
+# one part per core: every part compiles on its own, as the files do in the meson build. libass
+# shapes without hb-ft, so no FreeType here.
+stage_harfbuzz() {
+  local b=$obj/harfbuzz version i
+  rm -rf "$b" && mkdir -p "$b" "$prefix/include/harfbuzz" "$prefix/lib/pkgconfig"
+  cd "$src/harfbuzz/src"
+  version=$(sed -n 's/^#define HB_VERSION_STRING "\(.*\)"/\1/p' hb-version.h)
+  for ((i = 0; i < jobs; i++)); do
+    awk -v n="$jobs" -v i="$i" '(NR - 1) % n == i' harfbuzz.cc >"$b/part$i.cc"
+  done
+  ls "$b"/part*.cc | xargs -P "$jobs" -I{} sh -c "$cxx $cflags -fno-exceptions -fno-rtti \
+    -fno-threadsafe-statics -fvisibility-inlines-hidden -I. -c {} -o \${0%.cc}.o" {}
+  rm -f "$prefix/lib/libharfbuzz.a"
+  "$host-ar" rcs "$prefix/lib/libharfbuzz.a" "$b"/part*.o
+  cp hb.h hb-*.h "$prefix/include/harfbuzz/"
+  cat >"$prefix/lib/pkgconfig/harfbuzz.pc" <<EOF
+prefix=$prefix
+Name: harfbuzz
+Description: HarfBuzz text shaping library, static
+Version: $version
+Libs: -L\${prefix}/lib -lharfbuzz
+Cflags: -I\${prefix}/include/harfbuzz
+EOF
+}
+
+stage_libass() {
+  local b=$obj/libass
+  rm -rf "$b" && mkdir -p "$b"
+  cd "$b"
+  "$src/libass/configure" --host=$host --prefix="$prefix" --disable-shared --enable-static \
+    --disable-fontconfig --disable-libunibreak --enable-directwrite --enable-asm \
+    CC="$cc" CFLAGS="$cflags" AS=nasm
+  make -j "$jobs"
+  make install
+}
+
+# Everything disabled, then what mpv needs to play small h264/mpeg4/vp9 files with aac, mp3,
+# flac, vorbis, opus or PCM audio and text subtitles in the usual containers, and what ffmpeg.exe
+# needs to make such files for the tests (mpeg4 and PCM encoders, -f lavfi test sources).
+# For build time: yasm, as nasm spends minutes on the vp9 and h264 macros; winpthreads (mpv links
+# it anyway) rather than w32threads, and a lean windows.h, as parsing all of windows.h costs more
+# than compiling many of the files that include it.
+stage_ffmpeg() {
+  local b=$obj/ffmpeg
+  rm -rf "$b" && mkdir -p "$b"
+  cd "$b"
+  "$src/ffmpeg/configure" --prefix="$prefix" \
+    --target-os=mingw32 --arch=x86_64 --enable-cross-compile --cross-prefix=$host- \
+    --cc="$cc" --pkg-config=pkg-config --pkg-config-flags=--static \
+    --disable-shared --enable-static --disable-doc --disable-debug --disable-network \
+    --disable-autodetect --disable-w32threads --enable-pthreads --x86asmexe=yasm \
+    --optflags=-O2 --extra-cflags=-DWIN32_LEAN_AND_MEAN --extra-ldflags=-static \
+    --disable-everything --disable-programs --enable-ffmpeg --disable-postproc \
+    --enable-protocol=file,pipe \
+    --enable-demuxer=matroska,mov,avi,wav,mp3,ogg,flac,aac,ass,srt,webvtt \
+    --enable-decoder=h264,mpeg4,vp9,aac,mp3float,flac,vorbis,opus,rawvideo \
+    --enable-decoder=pcm_s16le,pcm_s24le,pcm_s32le,pcm_f32le,pcm_u8 \
+    --enable-decoder=ass,ssa,subrip,srt,webvtt,mov_text \
+    --enable-parser=h264,mpeg4video,vp9,aac,mpegaudio,flac,vorbis,opus \
+    --enable-encoder=mpeg4,pcm_s16le,wrapped_avframe \
+    --enable-muxer=avi,matroska,mp4,mov,wav,null \
+    --enable-indev=lavfi \
+    --enable-filter=buffer,abuffer,buffersink,abuffersink,format,aformat,null,anull \
+    --enable-filter=scale,aresample,trim,atrim,rotate,hflip,vflip,transpose \
+    --enable-filter=testsrc,testsrc2,color,sine,anullsrc
+  make -j "$jobs"
+  make install
+  mkdir -p "$out"
+  cp ffmpeg.exe "$out/ffmpeg.exe"
+}
+
+stage_mpv() {
+  local b=$obj/mpv
+  write_cross_file
+  rm -rf "$b"
+  # Lua is not optional for us: without it mpv rejects --osc and --script-opts, which the
+  # plug-in always passes. d3d11 would need shaderc and SPIRV-Cross; gpu (OpenGL) and direct3d
+  # cover Windows without them.
+  meson setup "$b" "$src/mpv" "${meson_common[@]}" -Dauto_features=disabled -Dprefer_static=true \
+    -Dc_link_args="-static -static-libgcc" \
+    -Dlibmpv=false -Dcplayer=true -Dlua=lua5.2 -Djavascript=disabled \
+    -Dgl=enabled -Dgl-win32=enabled -Ddirect3d=enabled -Dwasapi=enabled \
+    -Dstdatomic=enabled -Dvector=enabled -Dwin32-internal-pthreads=disabled \
+    -Dlibavdevice=disabled -Dzlib=disabled -Diconv=disabled -Dmanpage-build=disabled
+  ninja -C "$b" -j "$jobs"
+  mkdir -p "$out"
+  "$host-strip" -o "$out/mpv.exe" "$b/mpv.exe"
+}
+
+run_stage tools
+run_stage sources tools
+# ffmpeg needs none of the other libraries, and its configure is one long serial shell run: it
+# builds beside them rather than before them. Its lane gets a process group of its own, so that a
+# failure or an interrupt here stops all of it.
+if stage_current ffmpeg sources; then
+  run_stage ffmpeg sources
+else
+  set -m
+  run_stage ffmpeg sources &
+  ffmpeg_lane=$!
+  set +m
+  trap 'kill -- -"$ffmpeg_lane" 2>/dev/null || true' EXIT
+  trap 'exit 130' INT TERM
+fi
+run_stage lua sources
+run_stage fribidi sources
+run_stage freetype sources
+run_stage harfbuzz sources
+run_stage libass freetype fribidi harfbuzz
+if [ -n "${ffmpeg_lane:-}" ]; then
+  wait "$ffmpeg_lane"
+  trap - EXIT
+fi
+run_stage mpv lua libass ffmpeg
+echo "mpv.exe: $out/mpv.exe"
