@@ -29,6 +29,9 @@ flock 9
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 unset PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
 export LC_ALL=C
+# Called from make or CMake, we would otherwise hand their flags (and make's jobserver and
+# variable overrides) to builds that have their own.
+unset CC CXX CFLAGS CXXFLAGS CPPFLAGS LDFLAGS DESTDIR MAKEFLAGS MFLAGS MAKELEVEL
 
 # Every command a stage runs goes to its log; the terminal gets one line per stage.
 say() { printf 'mpv build: %-9s %s\n' "$1" "$2"; }
@@ -123,9 +126,9 @@ stage_tools() {
   [ -n "$missing" ] || return 0
   echo "missing: $missing"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update
   # Another apt (the project's make installing Wine, say) may hold the lock for a while.
-  apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${tool_packages[@]}"
+  apt-get -o DPkg::Lock::Timeout=600 update
+  apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${tool_packages[@]}"
 }
 
 # apt-get source through a configuration of our own: its sources list, lists, cache and state all
@@ -192,16 +195,17 @@ EOF
 # fribidi's meson build runs table generators natively, which would need a native compiler; the
 # tarball ships their output, and the library is a dozen C files.
 stage_fribidi() {
-  local b=$obj/fribidi inc=$prefix/include/fribidi version=1.0.8
+  local b=$obj/fribidi inc=$prefix/include/fribidi major minor micro interface
   rm -rf "$b" && mkdir -p "$b" "$inc" "$prefix/lib/pkgconfig"
   cd "$src/fribidi/lib"
-  version=$(sed -n 's/^m4_define(fribidi_\(major\|minor\|micro\)_version, \([0-9]*\)).*/\2/p' \
-    ../configure.ac | paste -sd.)
+  m4_value() { sed -n "s/^m4_define(fribidi_$1, \([0-9]*\)).*/\1/p" ../configure.ac; }
+  major=$(m4_value major_version) minor=$(m4_value minor_version)
+  micro=$(m4_value micro_version) interface=$(m4_value interface_version)
   sed -e "s/@PACKAGE@/fribidi/; s/@PACKAGE_NAME@/GNU FriBidi/; s/@PACKAGE_BUGREPORT@//" \
-      -e "s/@FRIBIDI_VERSION@/$version/; s/@FRIBIDI_MAJOR_VERSION@/${version%%.*}/" \
-      -e "s/@FRIBIDI_MINOR_VERSION@/$(echo "$version" | cut -d. -f2)/" \
-      -e "s/@FRIBIDI_MICRO_VERSION@/${version##*.}/; s/@FRIBIDI_INTERFACE_VERSION@/4/g" \
-      -e "s/@SIZEOF_INT@/4/; s/@FRIBIDI_MSVC_BUILD_PLACEHOLDER@//; s/@configure_input@//" \
+      -e "s/@FRIBIDI_VERSION@/$major.$minor.$micro/; s/@FRIBIDI_MAJOR_VERSION@/$major/" \
+      -e "s/@FRIBIDI_MINOR_VERSION@/$minor/; s/@FRIBIDI_MICRO_VERSION@/$micro/" \
+      -e "s/@FRIBIDI_INTERFACE_VERSION@/$interface/g; s/@SIZEOF_INT@/4/" \
+      -e "s/@FRIBIDI_MSVC_BUILD_PLACEHOLDER@//; s/@configure_input@//" \
       fribidi-config.h.in >"$b/fribidi-config.h"
   ls *.c | xargs -P "$jobs" -I{} sh -c "$cc $cflags -I$b -I. -DHAVE_STDLIB_H=1 -DHAVE_STRING_H=1 \
     -DHAVE_STRINGS_H=1 -DSTDC_HEADERS=1 -DHAVE_STRINGIZE=1 -c {} -o $b/\$(basename {} .c).o"
@@ -212,7 +216,7 @@ stage_fribidi() {
 prefix=$prefix
 Name: GNU FriBidi
 Description: Unicode Bidirectional Algorithm Library, static
-Version: $version
+Version: $major.$minor.$micro
 Libs: -L\${prefix}/lib -lfribidi
 Cflags: -I\${prefix}/include/fribidi
 EOF
@@ -349,7 +353,8 @@ stage_mpv() {
 }
 
 run_stage tools
-run_stage sources tools
+# Sources need the tools installed, not rebuilt when the list of tools changes.
+run_stage sources
 # ffmpeg needs none of the other libraries, and its configure is one long serial shell run: it
 # builds beside them rather than before them. Its lane gets a process group of its own, so that a
 # failure or an interrupt here stops all of it.
