@@ -180,7 +180,7 @@ std::vector<std::wstring> EntriesOfOneReusedLoad(HWND viewer) {
 }
 
 // Where a reused load's time goes, in the same rounds: its log entries written again as it writes
-// them (the window procedure's first and last alone, LoadFile's between them under one hold), the
+// them (all under the one hold of the window procedure's load), the
 // pipe's open with the server check, and what remains: the write, the player's reply, the close
 // and the lookups.
 bool MeasureReuseSplit(HWND viewer) {
@@ -191,12 +191,10 @@ bool MeasureReuseSplit(HWND viewer) {
     for (int i = 0; i < kRounds; ++i) {
         if (!TimedLoad(viewer, i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4", loads)) return false;
         double start = NowMs();
-        LogWrite(entries.front().c_str());
         {
             const LogHold hold;
-            for (size_t e = 1; e + 1 < entries.size(); ++e) LogWrite(entries[e].c_str());
+            for (const std::wstring& entry : entries) LogWrite(entry.c_str());
         }
-        LogWrite(entries.back().c_str());
         logs.push_back(NowMs() - start);
         // The player makes the next instance of its pipe after each connection: wait until it has.
         WaitNamedPipeW(state->pipeName.c_str(), 1000);

@@ -45,7 +45,6 @@ HFONT PlaceholderFont() {
 }
 
 bool LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath) {
-    const LogHold logHold;  // one open of the log for all of this load's lines
     LogPrintf(L"[LoadFile] filePath=[%s]", filePath ? filePath : L"(null)");
     if (!filePath || !*filePath) {
         KillChild(state);

@@ -47,6 +47,7 @@ std::vector<wchar_t> WidenAnsiPath(const char* narrow) {
 }
 
 LRESULT OnLoadW(HWND hwnd, ViewerWindowState* state, const wchar_t* path) {
+    const LogHold logHold;  // one open of the log for all of this load's lines
     LogWrite(L"[ViewerWndProc] DVPLUGINMSG_LOADW received\r\n");
     const bool shown = state && LoadFile(hwnd, *state, path);
     LogPrintf(L"[ViewerWndProc] DVPLUGINMSG_LOADW return %d", shown ? 1 : 0);
@@ -54,6 +55,7 @@ LRESULT OnLoadW(HWND hwnd, ViewerWindowState* state, const wchar_t* path) {
 }
 
 LRESULT OnLoadA(HWND hwnd, ViewerWindowState* state, const char* narrowPath) {
+    const LogHold logHold;
     LogWrite(L"[ViewerWndProc] DVPLUGINMSG_LOADA received\r\n");
     bool shown = false;
     if (state) {
