@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_timing.h"
 #include "core/viewer_host.h"
 #include "viewer/player_protocol.h"
 
@@ -21,24 +22,6 @@ namespace {
 
 constexpr int kLoads = 10;
 constexpr auto kBrowsePause = std::chrono::milliseconds(1000);
-
-double NowMs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency);
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
-}
 
 // Stays connected to the viewer's pipe, connecting again whenever the player changes, and notes
 // when mpv last reported "playback-restart": the first frame of a file.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "host/module_instance.h"
@@ -21,23 +22,6 @@
 namespace {
 
 constexpr int kRounds = 30;
-
-double NowMs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
-}
 
 void UsePlayer(const std::wstring& player) { ApplyConfig({{L"video", L"mkv;mp4", player}}, L""); }
 
