@@ -4,6 +4,7 @@
 #include "common/gdi.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
+#include "viewer/outcomes.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -44,38 +45,49 @@ HFONT PlaceholderFont() {
     return font;
 }
 
-bool LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath) {
-    LogPrintf(L"[LoadFile] filePath=[%s]", filePath ? filePath : L"(null)");
+namespace {
+
+LoadOutcome Load(HWND viewer, ViewerWindowState& state, const wchar_t* filePath) {
     if (!filePath || !*filePath) {
         KillChild(state);
-        LogWrite(L"[LoadFile] empty path, abort\r\n");
-        return false;
+        return LoadOutcome::EmptyPath;
     }
 
     const std::wstring playerPath = CurrentViewerForFile(filePath);
     if (playerPath.empty()) {
-        LogWrite(L"[LoadFile] no viewer configured for this extension\r\n");
         KillChild(state);
-        return false;
+        return LoadOutcome::NoPlayerConfigured;
     }
-    LogPrintf(L"[LoadFile] viewer=[%s]", playerPath.c_str());
+    LogPrintf(L"%sviewer=[%s]", kLoadTag, playerPath.c_str());
 
     // The player may have replaced its window since the last message: its current one counts.
     FollowPlayerWindow(viewer, state);
     if (CanReusePlayer(state, playerPath)) {
-        LogWrite(L"[LoadFile] Same mpv instance, trying IPC loadfile\r\n");
-        if (SendMPVCommand(state, filePath)) {
+        LogPrintf(L"%sSame mpv instance, trying IPC loadfile", kLoadTag);
+        state.lastSend = SendMPVCommand(state, filePath);
+        if (state.lastSend == SendOutcome::Sent) {
             state.filePath = filePath;
-            LogWrite(L"[LoadFile] LoadFile (mpv IPC) return 1\r\n");
-            return true;
+            return LoadOutcome::Reused;
         }
-        LogWrite(L"[LoadFile] mpv IPC failed, fallback to restart\r\n");
+        LogPrintf(L"%smpv IPC failed, fallback to restart", kLoadTag);
     }
 
     KillChild(state);
     InvalidateRect(viewer, nullptr, TRUE);
     DrawPlaceholder(viewer);
-    const bool shown = LaunchAndEmbed(viewer, state, playerPath.c_str(), filePath);
-    LogPrintf(L"[LoadFile] LoadFile return %d", shown ? 1 : 0);
-    return shown;
+    const LaunchOutcome launched = LaunchAndEmbed(viewer, state, playerPath.c_str(), filePath);
+    // The record then belongs to the message that stopped this player, and says what it did.
+    if (launched == LaunchOutcome::PlayerStopped) return LoadOutcome::Superseded;
+    state.lastLaunch = launched;
+    return launched == LaunchOutcome::Embedded ? LoadOutcome::Restarted : LoadOutcome::NotShown;
+}
+
+}  // namespace
+
+LoadOutcome LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath) {
+    LogPrintf(L"%sfilePath=[%s]", kLoadTag, filePath ? filePath : L"(null)");
+    const LoadOutcome outcome = Load(viewer, state, filePath);
+    LogEntries(LoadOutcomeEntries(outcome));
+    if (outcome != LoadOutcome::Superseded) state.lastLoad = outcome;
+    return outcome;
 }

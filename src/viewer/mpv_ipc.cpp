@@ -3,6 +3,7 @@
 
 #include "common/text.h"
 #include "log/log.h"
+#include "viewer/outcomes.h"
 #include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
 
@@ -65,35 +66,26 @@ private:
     DWORD error_ = 0;
 };
 
-void LogTimeOut() {
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: no reply within %lu ms", kPipeExchangeTimeoutMs);
-}
-
 // Anyone on the desktop can create the pipe's name before the player does, and would then be
 // handed every file path. Only the started player, or a process in its job (the real mpv behind a
 // launcher), may have them. The player's handle is held open, so its id cannot have been reused.
-bool ServedByPlayer(HANDLE pipe, const ViewerWindowState& player) {
+SendReport CheckServer(HANDLE pipe, const ViewerWindowState& player) {
     ULONG server = 0;
-    if (!GetNamedPipeServerProcessId(pipe, &server)) {
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: GetNamedPipeServerProcessId failed, err=%lu", GetLastError());
-        return false;
-    }
-    if (server != 0 && server == player.pid && player.process) return true;
+    if (!GetNamedPipeServerProcessId(pipe, &server)) return {SendOutcome::ServerUnknown, GetLastError()};
+    if (server != 0 && server == player.pid && player.process) return {SendOutcome::Sent};
     if (server != 0 && player.job) {
         // The limited right is enough for Windows, Wine wants the full one.
         UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, server));
         if (!process) process.Reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, server));
         BOOL inJob = FALSE;
-        if (process && IsProcessInJob(process.Get(), player.job.Get(), &inJob) && inJob) return true;
+        if (process && IsProcessInJob(process.Get(), player.job.Get(), &inJob) && inJob) return {SendOutcome::Sent};
     }
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: pipe served by pid %lu, not the player; not sent", server);
-    return false;
+    return {SendOutcome::NotThePlayer, server};
 }
 
 // Reads until the player's reply line is complete: mpv first writes whatever events are pending,
-// each as its own line. When the pipe ends first, the unfinished last line stands for the reply;
-// on time-out or after kReplyLimitBytes without a reply, nothing (after a line saying which).
-std::optional<std::string> ReadReplyLine(BoundedPipe& exchange) {
+// each as its own line. When the pipe ends first, the unfinished last line stands for the reply.
+SendReport ReadReply(BoundedPipe& exchange) {
     ReplyLineReader reader;
     char piece[kReplyReadBytes];
     while (reader.Current() == ReplyLineReader::State::NeedMore) {
@@ -101,66 +93,44 @@ std::optional<std::string> ReadReplyLine(BoundedPipe& exchange) {
         if (!exchange.Read(piece, sizeof(piece), got) || got == 0) break;
         reader.Feed(std::string_view(piece, got));
     }
-    if (reader.Current() == ReplyLineReader::State::Overflow) {
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: no reply within the first %llu bytes",
-                  static_cast<unsigned long long>(kReplyLimitBytes));
-        return std::nullopt;
-    }
-    if (exchange.TimedOut()) {
-        LogTimeOut();
-        return std::nullopt;
-    }
-    return reader.Current() == ReplyLineReader::State::Reply ? reader.Line() : reader.Rest();
+    if (reader.Current() == ReplyLineReader::State::Overflow) return {SendOutcome::ReplyTooLong};
+    if (exchange.TimedOut()) return {SendOutcome::NoReplyInTime};
+    SendReport replied{SendOutcome::Refused};
+    replied.reply = reader.Current() == ReplyLineReader::State::Reply ? reader.Line() : reader.Rest();
+    if (ReplyHasSuccess(replied.reply)) replied.outcome = SendOutcome::Sent;
+    return replied;
 }
 
-}  // namespace
-
-bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
-    if (player.pipeName.empty()) return false;
+SendReport Send(const ViewerWindowState& player, const wchar_t* filePath) {
+    if (player.pipeName.empty()) return {SendOutcome::NoPipe};
     const std::optional<std::string> path = PathToUtf8(filePath ? filePath : L"");
-    if (!path) {
-        LogWrite(L"[SendMPVCommand] SendMPVCommand: path is not valid UTF-16, not sent\r\n");
-        return false;
-    }
+    if (!path) return {SendOutcome::PathNotUtf16};
     const std::optional<std::string> command = BuildLoadfileCommand(*path);
-    if (!command) {
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: command longer than %llu bytes, not sent",
-                  static_cast<unsigned long long>(kCommandBufferBytes - 1));
-        return false;
-    }
+    if (!command) return {SendOutcome::CommandTooLong};
     // The log is UTF-16: the command's UTF-8 read as ANSI would garble every non-ASCII character.
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: %s", FromUtf8(*command).c_str());
+    LogPrintf(L"%s%s", kSendTag, FromUtf8(*command).c_str());
 
     // The whole exchange shares one deadline: the host's window thread is waiting on it.
     const ULONGLONG deadline = GetTickCount64() + kPipeExchangeTimeoutMs;
     UniqueFile pipe(CreateFileW(player.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 kPipeOpenFlags, nullptr));
-    if (!pipe) {
-        const DWORD error = GetLastError();
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=%lu", error);
-        return false;
-    }
-    if (!ServedByPlayer(pipe.Get(), player)) return false;
+    if (!pipe) return {SendOutcome::OpenFailed, GetLastError()};
+    if (const SendReport server = CheckServer(pipe.Get(), player); server.outcome != SendOutcome::Sent) return server;
     BoundedPipe exchange(pipe.Get(), deadline);
 
     const DWORD length = static_cast<DWORD>(command->size());
     DWORD written = 0;
-    if (!exchange.Write(command->data(), length, written)) {
-        if (exchange.TimedOut()) {
-            LogTimeOut();
-        } else {
-            LogPrintf(L"[SendMPVCommand] SendMPVCommand: WriteFile failed, err=%lu", exchange.Error());
-        }
-        return false;
-    }
-    if (written != length) {  // no error code to tell: the last one would be some other call's
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: wrote %lu of %lu bytes", written, length);
-        return false;
-    }
+    if (!exchange.Write(command->data(), length, written))
+        return exchange.TimedOut() ? SendReport{SendOutcome::NoReplyInTime}
+                                   : SendReport{SendOutcome::WriteFailed, exchange.Error()};
+    if (written != length) return {SendOutcome::WriteCut, written, length};
+    return ReadReply(exchange);
+}
 
-    const std::optional<std::string> reply = ReadReplyLine(exchange);
-    pipe.Close();
-    if (!reply) return false;
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: response=%s", FromUtf8(EscapeControlBytes(*reply)).c_str());
-    return ReplyHasSuccess(*reply);
+}  // namespace
+
+SendOutcome SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
+    const SendReport report = Send(player, filePath);
+    LogEntries(SendOutcomeEntries(report));
+    return report.outcome;
 }

@@ -4,6 +4,7 @@
 
 #include "config/plugin_config.h"
 #include "log/log.h"
+#include "viewer/outcomes.h"
 #include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
 
@@ -14,12 +15,14 @@ namespace {
 // Viewers on several of the host's threads start players, hence atomic.
 std::atomic<uint64_t> launchCount{0};
 
+constexpr wchar_t kKillTag[] = L"[KillChild] ";
+
 // The player dies with the last handle to its job: with KillChild, or with the host itself.
 // The process is still suspended here, so it never runs a single instruction outside the job.
 UniqueHandle CreateKillOnCloseJob(HANDLE process) {
     UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job) {
-        LogPrintf(L"[LaunchAndEmbed] CreateJobObjectW FAILED, err=%lu", GetLastError());
+        LogPrintf(L"%sCreateJobObjectW FAILED, err=%lu", kLaunchTag, GetLastError());
         return job;
     }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -27,7 +30,7 @@ UniqueHandle CreateKillOnCloseJob(HANDLE process) {
     SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
     // KillChild also ends a process that is not in the job, so a failed assignment is survivable.
     if (!AssignProcessToJobObject(job.Get(), process))
-        LogPrintf(L"[LaunchAndEmbed]   AssignProcessToJobObject FAILED, err=%lu", GetLastError());
+        LogPrintf(L"%s  AssignProcessToJobObject FAILED, err=%lu", kLaunchTag, GetLastError());
     return job;
 }
 
@@ -83,7 +86,7 @@ void WaitUntilJobIsEmpty(HANDLE job) {
             accounting.ActiveProcesses == 0)
             return;
         if (GetTickCount64() >= deadline) {
-            LogPrintf(L"[KillChild]   %lu processes still in the job after %lu ms", accounting.ActiveProcesses,
+            LogPrintf(L"%s  %lu processes still in the job after %lu ms", kKillTag, accounting.ActiveProcesses,
                       kJobEmptyWaitMs);
             return;
         }
@@ -93,15 +96,16 @@ void WaitUntilJobIsEmpty(HANDLE job) {
 
 }  // namespace
 
-bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath,
-                    const wchar_t* filePath) {
-    LogPrintf(L"[LaunchAndEmbed] exePath=[%s] filePath=[%s]", playerPath, filePath);
+namespace {
+
+LaunchReport Launch(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath, const wchar_t* filePath) {
+    LogPrintf(L"%sexePath=[%s] filePath=[%s]", kLaunchTag, playerPath, filePath);
     const std::wstring windowNumber = WindowNumber(viewer);
     // Set before the start, so that even a failed start leaves the name it would have used.
     state.pipeName = PipeNameFor(viewer);
     std::wstring commandLine = BuildPlayerCommandLine(playerPath, windowNumber, state.pipeName,
                                                       CurrentPlayerParams(), filePath);
-    LogPrintf(L"[LaunchAndEmbed] mpv using --wid=%s --input-ipc-server=%s", windowNumber.c_str(),
+    LogPrintf(L"%smpv using --wid=%s --input-ipc-server=%s", kLaunchTag, windowNumber.c_str(),
               state.pipeName.c_str());
 
     STARTUPINFOW startup = {};
@@ -111,12 +115,9 @@ bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* player
     PROCESS_INFORMATION started = {};
     // The application name is given so that the executable is never searched for on the path.
     if (!CreateProcessW(playerPath, commandLine.data(), nullptr, nullptr, FALSE, kPlayerCreationFlags, nullptr,
-                        nullptr, &startup, &started)) {
-        const DWORD err = GetLastError();
-        LogPrintf(L"[LaunchAndEmbed] CreateProcessW FAILED, err=%lu (0x%08X)", err, err);
-        return false;
-    }
-    LogPrintf(L"[LaunchAndEmbed] CreateProcessW OK, pid=%lu", started.dwProcessId);
+                        nullptr, &startup, &started))
+        return {LaunchOutcome::StartFailed, GetLastError()};
+    LogPrintf(L"%sCreateProcessW OK, pid=%lu", kLaunchTag, started.dwProcessId);
     state.process.Reset(started.hProcess);
     state.thread.Reset(started.hThread);
     state.pid = started.dwProcessId;
@@ -124,46 +125,45 @@ bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* player
     state.filePath = filePath;
     state.job = CreateKillOnCloseJob(state.process.Get());
     const uint64_t launch = state.launch = ++launchCount;
-    if (ResumeThread(state.thread.Get()) == static_cast<DWORD>(-1)) {
-        LogPrintf(L"[LaunchAndEmbed]   ResumeThread FAILED, err=%lu", GetLastError());
-        return false;  // the suspended process stays in the state for KillChild
-    }
+    // The suspended process stays in the state for KillChild.
+    if (ResumeThread(state.thread.Get()) == static_cast<DWORD>(-1)) return {LaunchOutcome::ResumeFailed, GetLastError()};
 
     HWND child = nullptr;
     switch (SearchPlayerWindow(viewer, state, launch, child)) {
         case WindowSearch::Found: break;
         case WindowSearch::PlayerEnded: {
+            // The process stays in its job; the next load, clear or destroy ends it.
             DWORD code = 0;
             GetExitCodeProcess(state.process.Get(), &code);
-            LogPrintf(L"[LaunchAndEmbed] mpv: player exited with code %lu (0x%08X) before its window appeared", code,
-                      code);
-            [[fallthrough]];
+            return {LaunchOutcome::PlayerExited, code};
         }
-        case WindowSearch::TimedOut:
-            // The process stays in its job; the next load, clear or destroy ends it.
-            LogWrite(L"[LaunchAndEmbed] mpv: failed to find child window within 5s\r\n");
-            return false;
-        case WindowSearch::ViewerDestroyed:
-            LogWrite(L"[LaunchAndEmbed]   viewer destroyed while embedding\r\n");
-            return false;
-        case WindowSearch::PlayerStopped:
-            // The state now belongs to whatever stopped this player: nothing of it is touched.
-            LogWrite(L"[LaunchAndEmbed]   player stopped by another message while embedding\r\n");
-            return false;
+        case WindowSearch::TimedOut: return {LaunchOutcome::NoWindow};
+        case WindowSearch::ViewerDestroyed: return {LaunchOutcome::ViewerDestroyed};
+        // The state now belongs to whatever stopped this player: nothing of it is touched.
+        case WindowSearch::PlayerStopped: return {LaunchOutcome::PlayerStopped};
     }
     state.childHwnd = child;
     state.embedded = true;
-    LogPrintf(L"[LaunchAndEmbed] mpv: embedded child hwnd=0x%p", state.childHwnd);
+    return {LaunchOutcome::Embedded, 0, child};
+}
+
+}  // namespace
+
+LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath,
+                             const wchar_t* filePath) {
+    const LaunchReport report = Launch(viewer, state, playerPath, filePath);
+    LogEntries(LaunchOutcomeEntries(report));
+    if (report.outcome != LaunchOutcome::Embedded) return report.outcome;
     EmbedPlayerWindow(viewer, state, true);
     // The player may still replace its window (mpv does while it settles on a video output) or
     // disable it again; for a while the viewer looks on its own, not only at the next message.
     state.followUntil = GetTickCount64() + kFollowPlayerWindowMs;
     SetTimer(viewer, kFollowTimerId, kFollowTimerMs, nullptr);
-    return true;
+    return report.outcome;
 }
 
 void KillChild(ViewerWindowState& state) {
-    LogWrite(L"[KillChild] KillChild enter\r\n");
+    LogPrintf(L"%sKillChild enter", kKillTag);
     // Not destroyed or messaged: the window goes away with its process.
     state.childHwnd = nullptr;
     if (state.job) {
@@ -172,7 +172,7 @@ void KillChild(ViewerWindowState& state) {
             // A process that never made it into the job outlives TerminateJobObject; it must not
             // outlive its last handle here.
             if (WaitForSingleObject(state.process.Get(), kKillWaitWithJobMs) != WAIT_OBJECT_0) {
-                LogWrite(L"[KillChild]   process still running after the job wait, TerminateProcess\r\n");
+                LogPrintf(L"%s  process still running after the job wait, TerminateProcess", kKillTag);
                 TerminateProcess(state.process.Get(), 0);
             }
             state.process.Close();
@@ -192,5 +192,5 @@ void KillChild(ViewerWindowState& state) {
     state.launch = 0;
     state.embedded = false;
     state.followUntil = 0;
-    LogWrite(L"[KillChild] KillChild leave\r\n");
+    LogPrintf(L"%sKillChild leave", kKillTag);
 }

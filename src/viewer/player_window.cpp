@@ -67,7 +67,7 @@ DWORD WINAPI RunPlayerCall(void* param) {
     switch (request.call) {
         case PlayerCall::EnableNoticingDelay:
             if (!PlayerAnswers(request.child))
-                LogWrite(L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n");
+                LogPrintf(L"%s  player not answering yet, its window is enabled when it does", kLaunchTag);
             [[fallthrough]];
         case PlayerCall::Enable:
             // Returns when the player's thread has taken the message, or when the player is gone.

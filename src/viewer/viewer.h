@@ -36,21 +36,21 @@ inline constexpr DWORD kPipeExchangeTimeoutMs = 2000;
 inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
 
 // Starts the player hidden in a kill-on-close job, finds its window among the viewer's children
-// and fits it to the viewer. Expects a state that KillChild has just emptied. False also when the
-// viewer was destroyed while the player's window was being embedded.
-bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath,
-                    const wchar_t* filePath);
+// and fits it to the viewer. Expects a state that KillChild has just emptied.
+LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath,
+                             const wchar_t* filePath);
 
 // Ends the player, if any, closes its handles and empties every field of the state.
 void KillChild(ViewerWindowState& state);
 
-// Tells the running player, over its pipe, to replace its file; true when it answers "success".
+// Tells the running player, over its pipe, to replace its file; Sent when it answers "success".
 // Nothing is sent to a pipe that another process serves, or for a path UTF-8 cannot hold.
-bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath);
+SendOutcome SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath);
 
 // Shows the file: reuses the running player over its pipe when it is the same executable,
-// otherwise restarts it behind a "Loading..." placeholder. False when nothing is shown.
-bool LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath);
+// otherwise restarts it behind a "Loading..." placeholder. Records the outcome in the state,
+// unless a message taken meanwhile made the record another load's.
+LoadOutcome LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath);
 
 // The placeholder's font, created on first use and kept for the life of the process.
 HFONT PlaceholderFont();

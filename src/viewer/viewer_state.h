@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/handle.h"
+#include "viewer/outcomes.h"
 
 struct ViewerWindowState {
     UniqueHandle process;       // the player process
@@ -19,6 +20,10 @@ struct ViewerWindowState {
     uint64_t launch = 0;        // which start this player came from; 0 when there is none
     bool embedded = false;      // its window was found once: a window it replaces it with is followed
     ULONGLONG followUntil = 0;  // the follow timer looks for a replaced window until this tick
+    // How the viewer's last operations ended, for whoever reads the record; KillChild keeps them.
+    LoadOutcome lastLoad = LoadOutcome::EmptyPath;
+    LaunchOutcome lastLaunch = LaunchOutcome::NoWindow;
+    SendOutcome lastSend = SendOutcome::NoPipe;
 };
 
 // Fits the player's window to the viewer's client area, without waiting for the player; nothing

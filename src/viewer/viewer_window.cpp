@@ -49,7 +49,7 @@ std::vector<wchar_t> WidenAnsiPath(const char* narrow) {
 LRESULT OnLoadW(HWND hwnd, ViewerWindowState* state, const wchar_t* path) {
     const LogHold logHold;  // one open of the log for all of this load's lines
     LogWrite(L"[ViewerWndProc] DVPLUGINMSG_LOADW received\r\n");
-    const bool shown = state && LoadFile(hwnd, *state, path);
+    const bool shown = state && Shown(LoadFile(hwnd, *state, path));
     LogPrintf(L"[ViewerWndProc] DVPLUGINMSG_LOADW return %d", shown ? 1 : 0);
     return shown ? 1 : 0;
 }
@@ -60,7 +60,7 @@ LRESULT OnLoadA(HWND hwnd, ViewerWindowState* state, const char* narrowPath) {
     bool shown = false;
     if (state) {
         const std::vector<wchar_t> path = WidenAnsiPath(narrowPath);
-        shown = LoadFile(hwnd, *state, path.empty() ? nullptr : path.data());
+        shown = Shown(LoadFile(hwnd, *state, path.empty() ? nullptr : path.data()));
     }
     LogPrintf(L"[ViewerWndProc] DVPLUGINMSG_LOADA return %d", shown ? 1 : 0);
     return shown ? 1 : 0;

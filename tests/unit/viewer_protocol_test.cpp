@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "common/text.h"
+#include "viewer/outcomes.h"
 #include "viewer/player_protocol.h"
 
 namespace {
@@ -131,3 +133,46 @@ TEST(PlayerReply, TheReplyIsTheFirstLineThatIsNotAnEvent) {
 }
 
 }  // namespace
+
+// Every outcome of the viewer's three operations and the log entries it writes: the one place
+// the tests hold the wording of those entries. The reply is logged in UTF-16, control bytes escaped.
+TEST(Outcomes, EachValueWritesItsOwnEntries) {
+    using Entries = std::vector<std::wstring>;
+    const std::wstring send = L"[SendMPVCommand] SendMPVCommand: ";
+    const std::wstring launch = L"[LaunchAndEmbed] ";
+    const std::wstring noWindow = launch + L"mpv: failed to find child window within 5s";
+    SendReport sent(SendOutcome::Sent), refused(SendOutcome::Refused);
+    sent.reply = "{\"data\":{\"playlist_entry_id\":2},\"request_id\":0,\"error\":\"success\"}";
+    refused.reply = "caf\xC3\xA9\t\"x\"";
+    const std::pair<Entries, Entries> cases[] = {
+        {SendOutcomeEntries(sent), {send + L"response=" + FromUtf8(sent.reply)}},
+        {SendOutcomeEntries(refused), {send + L"response=caf\u00e9\\t\"x\""}},
+        {SendOutcomeEntries({SendOutcome::NoPipe}), {}},
+        {SendOutcomeEntries({SendOutcome::PathNotUtf16}), {send + L"path is not valid UTF-16, not sent"}},
+        {SendOutcomeEntries({SendOutcome::CommandTooLong}), {send + L"command longer than 2047 bytes, not sent"}},
+        {SendOutcomeEntries({SendOutcome::OpenFailed, 2}), {send + L"CreateFileW failed, err=2"}},
+        {SendOutcomeEntries({SendOutcome::ServerUnknown, 6}), {send + L"GetNamedPipeServerProcessId failed, err=6"}},
+        {SendOutcomeEntries({SendOutcome::NotThePlayer, 4242}), {send + L"pipe served by pid 4242, not the player; not sent"}},
+        {SendOutcomeEntries({SendOutcome::WriteFailed, 232}), {send + L"WriteFile failed, err=232"}},
+        {SendOutcomeEntries({SendOutcome::WriteCut, 10, 52}), {send + L"wrote 10 of 52 bytes"}},
+        {SendOutcomeEntries({SendOutcome::NoReplyInTime}), {send + L"no reply within 2000 ms"}},
+        {SendOutcomeEntries({SendOutcome::ReplyTooLong}), {send + L"no reply within the first 65536 bytes"}},
+        {LaunchOutcomeEntries({LaunchOutcome::Embedded, 0, reinterpret_cast<HWND>(0x201A4)}),
+         {launch + L"mpv: embedded child hwnd=0x00000000000201A4"}},
+        {LaunchOutcomeEntries({LaunchOutcome::StartFailed, 2}), {launch + L"CreateProcessW FAILED, err=2 (0x00000002)"}},
+        {LaunchOutcomeEntries({LaunchOutcome::ResumeFailed, 5}), {launch + L"  ResumeThread FAILED, err=5"}},
+        {LaunchOutcomeEntries({LaunchOutcome::PlayerExited, 0xC0000135}),
+         {launch + L"mpv: player exited with code 3221225781 (0xC0000135) before its window appeared", noWindow}},
+        {LaunchOutcomeEntries({LaunchOutcome::NoWindow}), {noWindow}},
+        {LaunchOutcomeEntries({LaunchOutcome::ViewerDestroyed}), {launch + L"  viewer destroyed while embedding"}},
+        {LaunchOutcomeEntries({LaunchOutcome::PlayerStopped}),
+         {launch + L"  player stopped by another message while embedding"}},
+        {LoadOutcomeEntries(LoadOutcome::Reused), {L"[LoadFile] LoadFile (mpv IPC) return 1"}},
+        {LoadOutcomeEntries(LoadOutcome::Restarted), {L"[LoadFile] LoadFile return 1"}},
+        {LoadOutcomeEntries(LoadOutcome::NotShown), {L"[LoadFile] LoadFile return 0"}},
+        {LoadOutcomeEntries(LoadOutcome::Superseded), {L"[LoadFile] LoadFile return 0"}},
+        {LoadOutcomeEntries(LoadOutcome::EmptyPath), {L"[LoadFile] empty path, abort"}},
+        {LoadOutcomeEntries(LoadOutcome::NoPlayerConfigured), {L"[LoadFile] no viewer configured for this extension"}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
+}

@@ -84,6 +84,7 @@ TEST(ViewerLoad, SameGroupGoesToTheRunningPlayerOverItsPipe) {
     EXPECT_EQ(s.filePath, next);
     EXPECT_FALSE(PaintPending(pane.viewer));  // no placeholder, nothing invalidated
     EXPECT_EQ(RunningPlayers(), 1);
+    EXPECT_EQ(s.lastLoad, LoadOutcome::Reused);
     EXPECT_EQ(ReadFileBytes(PipeLogFile()),
               "{\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\xC3\xA9 \\\"\xE9\x9F\xB3\\\"/second.mp3\",\"replace\"]}\n");
     EXPECT_EQ(CountLogLines(L"SendMPVCommand: {\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\u00e9 \\\"\u97f3\\\"/second.mp3\""), 1);
@@ -92,21 +93,21 @@ TEST(ViewerLoad, SameGroupGoesToTheRunningPlayerOverItsPipe) {
 TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
     std::wstring otherCase = PlayerPath();
     otherCase.replace(otherCase.size() - 7, 3, L"MPV");  // the same file, another player path
-    const std::tuple<const wchar_t*, const wchar_t*, int> cases[] = {
-        {L"", L"[LoadFile] Same mpv instance", 0},  // the player path in other letter case
-        {L"", L"[LoadFile] Same mpv instance", 0},  // the player's window closed
-        {L"errorreply", L"[LoadFile] mpv IPC failed, fallback to restart\r\n", 1},
-        {L"noreply", L"[SendMPVCommand] SendMPVCommand: no reply within 2000 ms\r\n", 1},
-        {L"exitafterwindow", L"[LoadFile] Same mpv instance", 0},  // the player ended by itself
+    // What the second load's command over the pipe ended in; NoPipe where none was tried.
+    const std::pair<const wchar_t*, SendOutcome> cases[] = {
+        {L"", SendOutcome::NoPipe},  // the player path in other letter case
+        {L"", SendOutcome::NoPipe},  // the player's window closed
+        {L"errorreply", SendOutcome::Refused},
+        {L"noreply", SendOutcome::NoReplyInTime},
+        {L"exitafterwindow", SendOutcome::NoPipe},  // the player ended by itself
         // Event lines, one with "success" in quotes, and never a reply.
-        {L"eventsonly", L"[SendMPVCommand] SendMPVCommand: no reply within the first 65536 bytes\r\n", 1},
+        {L"eventsonly", SendOutcome::ReplyTooLong},
     };
     SetEnvironmentVariableW(L"STANDIN_EVENT_PAUSE_MS", L"0");  // the limit, well before the deadline
     for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
-        const auto& [mode, logged, times] = cases[i];
+        const auto& [mode, sent] = cases[i];
         ViewerHost pane;
         SetPlayerMode(mode);
-        DeleteLog();
         ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
         const DWORD first = pane.State()->pid;
         const HWND child = pane.State()->childHwnd;
@@ -115,8 +116,8 @@ TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
         if (i == 1 || i == 4) WaitUntil([child] { return !IsWindow(child); }, kPlayerWait);
         EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1) << i;
         EXPECT_FALSE(ProcessExists(first)) << i;
-        EXPECT_EQ(CountLogLines(logged), times) << i;
-        EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 2) << i;
+        EXPECT_EQ(pane.State()->lastSend, sent) << i;
+        EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Restarted) << i;
     }
 }
 
@@ -132,36 +133,35 @@ TEST(ViewerLoad, AnsiPathIsConvertedAndEmptyOrUnconfiguredPathsStopThePlayer) {
     const char ansi[] = "C:\\v\\Caf\xE9 clip.mkv";
     wchar_t wide[64] = {};
     ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 64), 0);
-    const std::tuple<UINT, const void*, const wchar_t*> cases[] = {
-        {DVPLUGINMSG_LOADW, L"", L"[LoadFile] empty path, abort\r\n"},
-        {DVPLUGINMSG_LOADA, nullptr, L"[LoadFile] filePath=[(null)]\r\n"},
-        {DVPLUGINMSG_LOADW, L"C:\\docs\\notes.txt", L"[LoadFile] no viewer configured for this extension\r\n"},
+    const std::tuple<UINT, const void*, LoadOutcome> cases[] = {
+        {DVPLUGINMSG_LOADW, L"", LoadOutcome::EmptyPath},
+        {DVPLUGINMSG_LOADA, nullptr, LoadOutcome::EmptyPath},
+        {DVPLUGINMSG_LOADW, L"C:\\docs\\notes.txt", LoadOutcome::NoPlayerConfigured},
     };
-    for (const auto& [msg, path, logged] : cases) {
+    for (const auto& [msg, path, outcome] : cases) {
         DeleteLog();
         ASSERT_EQ(pane.Send(DVPLUGINMSG_LOADA, 0, reinterpret_cast<LPARAM>(ansi)), 1);
         EXPECT_EQ(pane.State()->filePath, wide);
         const DWORD pid = pane.State()->pid;
         EXPECT_EQ(pane.Send(msg, 0, reinterpret_cast<LPARAM>(path)), 0);
         EXPECT_FALSE(ProcessExists(pid));
-        EXPECT_EQ(CountLogLines(logged), 1) << logged;
-        EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] exePath="), 1);
+        EXPECT_EQ(pane.State()->lastLoad, outcome) << msg;
+        EXPECT_EQ(pane.State()->pid, 0u);  // and no other player started
+        if (!path) {
+            EXPECT_EQ(CountLogLines(L"[LoadFile] filePath=[(null)]\r\n"), 1);
+        }
     }
 }
 
 // 2047 bytes fit the buffer with its terminator, 2048 do not; backslashes count escaped.
 TEST(ViewerIpc, NothingToSendToOrTooLongToSend) {
     ViewerWindowState nobody;
-    EXPECT_FALSE(SendMPVCommand(nobody, L"C:\\v\\a.mkv"));  // no pipe: not even a log line
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand]"), 0);
+    EXPECT_EQ(SendMPVCommand(nobody, L"C:\\v\\a.mkv"), SendOutcome::NoPipe);
+    EXPECT_EQ(CountLogLines(L"[SendMPVCommand]"), 0);  // not even a log line
     nobody.pipeName = L"\\\\.\\pipe\\tessoravin-nobody";
     const std::wstring slashes(1004, L'\\');
-    EXPECT_FALSE(SendMPVCommand(nobody, (L"xx" + slashes).c_str()));  // 38 + 2 + 2008 bytes
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: command longer than 2047 bytes, not sent\r\n"), 1);
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand]"), 1);  // refused before the pipe was tried
-    EXPECT_FALSE(SendMPVCommand(nobody, (L"x" + slashes).c_str()));
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: {\"command\":[\"loadfile\",\"x\\\\\\\\"), 1);
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=2\r\n"), 1);
+    EXPECT_EQ(SendMPVCommand(nobody, (L"xx" + slashes).c_str()), SendOutcome::CommandTooLong);  // 38 + 2 + 2008 bytes
+    EXPECT_EQ(SendMPVCommand(nobody, (L"x" + slashes).c_str()), SendOutcome::OpenFailed);
 }
 
 // mpv writes its pending events to a new connection before the reply: here three, in separate
@@ -174,8 +174,7 @@ TEST(ViewerLoad, EventLinesBeforeTheReplyKeepTheRunningPlayer) {
     EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1);
     EXPECT_EQ(pane.Load(L"C:\\v\\third.mp3"), 1);
     EXPECT_EQ(pane.State()->pid, pid);
-    EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: response={\"data\":null,\"request_id\":0,\"error\":\"success\"}\r\n"), 2);
+    EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
     EXPECT_EQ(WindowText(pane.State()->childHwnd), L"C:\\v\\third.mp3");
     EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv") + LoadfileLine("C:\\\\v\\\\third.mp3"));
 }
@@ -197,7 +196,7 @@ TEST(ViewerIpc, ControlBytesAreEscapedAndALoneSurrogateIsNeverSent) {
     const std::wstring lone = L"C:\\v\\lone\xD800.mkv";
     EXPECT_EQ(pane.Load(lone.c_str()), 1);
     EXPECT_FALSE(ProcessExists(first));
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: path is not valid UTF-16, not sent\r\n"), 1);
+    EXPECT_EQ(pane.State()->lastSend, SendOutcome::PathNotUtf16);
     EXPECT_EQ(ReadFileBytes(PipeLogFile()), sent);  // no U+FFFD, nothing at all
     EXPECT_TRUE(PlayerCommandLine().ends_with(L" \"" + lone + L"\""));
 }
@@ -212,9 +211,7 @@ TEST(ViewerIpc, APipeServedByAnotherProcessIsSentNothing) {
     const DWORD first = pane.State()->pid;
     EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1);
     EXPECT_FALSE(ProcessExists(first));
-    EXPECT_EQ(CountLogLines(L"[SendMPVCommand] SendMPVCommand: pipe served by pid " +
-                            std::to_wstring(GetCurrentProcessId()) + L", not the player; not sent\r\n"),
-              1);
+    EXPECT_EQ(pane.State()->lastSend, SendOutcome::NotThePlayer);
     EXPECT_TRUE(PlayerCommandLine().ends_with(L" \"C:\\v\\second.mkv\""));
     EXPECT_EQ(squatter.Stop(), "");
 }
@@ -235,7 +232,7 @@ TEST(ViewerIpc, ALaunchersChildInThePlayersJobServesThePipe) {
         ASSERT_NE(real, launcher);
         EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1) << mode;
         EXPECT_EQ(pane.State()->pid, launcher);
-        EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
+        EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
         EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv"));
         pane.Clear();  // waits until the launcher's child, too, has ended
         EXPECT_FALSE(ProcessExists(real));

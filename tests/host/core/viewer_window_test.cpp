@@ -92,7 +92,7 @@ TEST(ViewerWindow, TheViewerFollowsThePlayersCurrentWindow) {
         EXPECT_TRUE(WaitUntil(settled, kPlayerWait)) << mode;
         EXPECT_EQ(CountLogLines(L"[FollowPlayerWindow] player replaced its window"), replaces ? 1 : 0);
         EXPECT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1);
-        EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1) << mode;
+        EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused) << mode;
         EXPECT_EQ(WindowText(pane.State()->childHwnd), L"C:\\v\\b.mkv");
     }
 }
