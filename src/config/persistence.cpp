@@ -13,6 +13,8 @@
 std::wstring configPath;
 
 namespace {
+
+constexpr wchar_t kLocateTag[] = L"[LocateConfigPath] ";
 constexpr wchar_t kMappingsKey[] = L"mappings";
 constexpr wchar_t kParamsKey[] = L"mpvParams";
 constexpr wchar_t kFallbackConfigPath[] = L"<OPUSPATH_CONFIG>\\Tessoravin.oxc";
@@ -150,10 +152,10 @@ void LocateConfigPathOutsideTheLock(bool keepInstalled) {
     if (keepInstalled && !configPath.empty()) return;
     if (located.empty()) {
         configPath = kFallbackConfigPath;
-        LogPrintf(L"[LocateConfigPath] LocateConfigPath (fallback): [%s]", configPath.c_str());
+        LogPrintf(L"%sLocateConfigPath (fallback): [%s]", kLocateTag, configPath.c_str());
     } else {
         configPath = std::move(located);
-        LogPrintf(L"[LocateConfigPath] LocateConfigPath: [%s]", configPath.c_str());
+        LogPrintf(L"%sLocateConfigPath: [%s]", kLocateTag, configPath.c_str());
     }
 }
 }  // namespace

@@ -16,6 +16,10 @@
 
 namespace {
 
+constexpr wchar_t kCreateTag[] = L"[CreateConfigDialog] ";
+
+constexpr wchar_t kDlgProcTag[] = L"[ConfigDlgProc] ";
+
 constexpr DWORD kListExStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
 
 struct ColumnSpec {
@@ -107,7 +111,7 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM lParam) {
     SetDlgItemTextW(dialog, IDC_CONFIG_PATH, CurrentConfigPath().c_str());
     RecordInitialLayout(dialog, state);
     SetDialogIcons(dialog);
-    LogWrite(L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK\r\n");
+    LogPrintf(L"%sConfigDlgProc WM_INITDIALOG OK", kDlgProcTag);
     return TRUE;  // the system focuses the first tab stop, the list
 }
 
@@ -191,7 +195,7 @@ void OnOk(HWND dialog, ConfigDialogState& state) {
     // The load reads each value into a fixed buffer; a longer one would come back cut.
     const std::wstring tooLong = OversizeWarning(SerializeMappings(state.editMappings).size(), params.size());
     if (!tooLong.empty()) {
-        LogWrite(L"[ConfigDlgProc]   OK refused, configuration too long to read back\r\n");
+        LogPrintf(L"%s  OK refused, configuration too long to read back", kDlgProcTag);
         MessageBoxW(dialog, tooLong.c_str(), kMessageCaption, MB_ICONWARNING);
         return;
     }
@@ -203,7 +207,7 @@ void OnOk(HWND dialog, ConfigDialogState& state) {
     }
     if (state.notifyWnd) {
         PostMessageW(state.notifyWnd, DVPLUGINMSG_REINITIALIZE, 0, static_cast<LPARAM>(state.notifyData));
-        LogPrintf(L"[ConfigDlgProc]   PostMessage DVPLUGINMSG_REINITIALIZE to 0x%p, data=%lu", state.notifyWnd,
+        LogPrintf(L"%s  PostMessage DVPLUGINMSG_REINITIALIZE to 0x%p, data=%lu", kDlgProcTag, state.notifyWnd,
                   state.notifyData);
     }
     DestroyWindow(dialog);
@@ -238,7 +242,7 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
 INT_PTR OnNcDestroy(HWND dialog) {
     ReleaseDialogIcons(dialog);
     DetachWindowData<ConfigDialogState>(dialog);  // the state goes with the returned owner
-    LogWrite(L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY\r\n");
+    LogPrintf(L"%sConfigDlgProc WM_NCDESTROY", kDlgProcTag);
     PostQuitMessage(0);
     return FALSE;
 }
@@ -246,10 +250,10 @@ INT_PTR OnNcDestroy(HWND dialog) {
 }  // namespace
 
 HWND CreateConfigDialog(HWND parent, HWND notifyWnd, DWORD notifyData) {
-    LogWrite(L"[CreateConfigDialog] CreateConfigDialog enter\r\n");
+    LogPrintf(L"%sCreateConfigDialog enter", kCreateTag);
     std::unique_ptr<ConfigDialogState> state(new (std::nothrow) ConfigDialogState);
     if (!state) {
-        LogWrite(L"[CreateConfigDialog]   failed to alloc ConfigDialogState\r\n");
+        LogPrintf(L"%s  failed to alloc ConfigDialogState", kCreateTag);
         return nullptr;
     }
     state->notifyWnd = notifyWnd;
@@ -259,11 +263,11 @@ HWND CreateConfigDialog(HWND parent, HWND notifyWnd, DWORD notifyData) {
     HWND dialog = CreateDialogParamW(moduleInstance, MAKEINTRESOURCEW(IDD_CONFIG), parent, ConfigDlgProc,
                                      reinterpret_cast<LPARAM>(&state));
     if (!dialog) {
-        LogPrintf(L"[CreateConfigDialog]   CreateDialogParamW FAILED, err=%lu", GetLastError());
+        LogPrintf(L"%s  CreateDialogParamW FAILED, err=%lu", kCreateTag, GetLastError());
         return nullptr;
     }
     ShowWindow(dialog, SW_SHOW);
-    LogPrintf(L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=0x%p", dialog);
+    LogPrintf(L"%s  CreateDialogParamW OK, hwnd=0x%p", kCreateTag, dialog);
     return dialog;
 }
 
@@ -288,7 +292,7 @@ INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
             return FALSE;
         }
     } catch (...) {
-        LogWrite(L"[ConfigDlgProc] unexpected failure, message ignored\r\n");
+        LogPrintf(L"%sunexpected failure, message ignored", kDlgProcTag);
         return FALSE;
     }
 }

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr wchar_t kEditorTag[] = L"[EditMappingDlgProc] ";
+
 constexpr wchar_t kEmptyFieldText[] = L"Group, extensions, and path cannot be empty.";
 constexpr wchar_t kTabOrLineBreakText[] = L"Group, extensions, and path cannot contain tabs or line breaks.";
 constexpr DWORD kBrowseBufferChars = MAX_PATH;  // 260
@@ -68,7 +70,7 @@ void OnBrowse(HWND dialog) {
     wchar_t file[kBrowseBufferChars] = {};
     GetDlgItemTextW(dialog, IDC_EXE_PATH, file, kBrowseBufferChars);
     if (!UsableAsInitialFile(file)) {
-        LogPrintf(L"[EditMappingDlgProc]   path is not a valid Windows path, clearing initial file: %s", file);
+        LogPrintf(L"%s  path is not a valid Windows path, clearing initial file: %s", kEditorTag, file);
         file[0] = L'\0';
     }
     OPENFILENAMEW ofn = {};
@@ -123,7 +125,7 @@ INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
             return FALSE;
         }
     } catch (...) {
-        LogWrite(L"[EditMappingDlgProc] unexpected failure, message ignored\r\n");
+        LogPrintf(L"%sunexpected failure, message ignored", kEditorTag);
         return FALSE;
     }
 }

@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr wchar_t kWndProcTag[] = L"[ViewerWndProc] ";
+
 // What the window's slot holds: the player's record, and how many of the window's message
 // handlers are running. Handlers nest: one that waits for the player lets messages sent to this
 // thread through, and one of those may destroy the window. The record then leaves the slot at
@@ -48,26 +50,26 @@ std::vector<wchar_t> WidenAnsiPath(const char* narrow) {
 
 LRESULT OnLoadW(HWND hwnd, ViewerWindowState* state, const wchar_t* path) {
     const LogHold logHold;  // one open of the log for all of this load's lines
-    LogWrite(L"[ViewerWndProc] DVPLUGINMSG_LOADW received\r\n");
+    LogPrintf(L"%sDVPLUGINMSG_LOADW received", kWndProcTag);
     const bool shown = state && Shown(LoadFile(hwnd, *state, path));
-    LogPrintf(L"[ViewerWndProc] DVPLUGINMSG_LOADW return %d", shown ? 1 : 0);
+    LogPrintf(L"%sDVPLUGINMSG_LOADW return %d", kWndProcTag, shown ? 1 : 0);
     return shown ? 1 : 0;
 }
 
 LRESULT OnLoadA(HWND hwnd, ViewerWindowState* state, const char* narrowPath) {
     const LogHold logHold;
-    LogWrite(L"[ViewerWndProc] DVPLUGINMSG_LOADA received\r\n");
+    LogPrintf(L"%sDVPLUGINMSG_LOADA received", kWndProcTag);
     bool shown = false;
     if (state) {
         const std::vector<wchar_t> path = WidenAnsiPath(narrowPath);
         shown = Shown(LoadFile(hwnd, *state, path.empty() ? nullptr : path.data()));
     }
-    LogPrintf(L"[ViewerWndProc] DVPLUGINMSG_LOADA return %d", shown ? 1 : 0);
+    LogPrintf(L"%sDVPLUGINMSG_LOADA return %d", kWndProcTag, shown ? 1 : 0);
     return shown ? 1 : 0;
 }
 
 void OnClear(ViewerWindowState* state) {
-    LogWrite(L"[ViewerWndProc] DVPLUGINMSG_CLEAR received\r\n");
+    LogPrintf(L"%sDVPLUGINMSG_CLEAR received", kWndProcTag);
     if (state) KillChild(*state);
 }
 
@@ -155,7 +157,7 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
         default: break;
     }
     if (msg >= kHostMsgFirst && msg <= kHostMsgLast) {
-        LogPrintf(L"[ViewerWndProc] unhandled DVP msg=0x%04X wParam=0x%p lParam=0x%p", msg,
+        LogPrintf(L"%sunhandled DVP msg=0x%04X wParam=0x%p lParam=0x%p", kWndProcTag, msg,
                   reinterpret_cast<void*>(wParam), reinterpret_cast<void*>(lParam));
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -170,7 +172,7 @@ LRESULT CALLBACK ViewerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         const HandlerScope scope(window);
         return Dispatch(hwnd, msg, wParam, lParam, window ? &window->state : nullptr);
     } catch (...) {
-        LogPrintf(L"[ViewerWndProc] unexpected failure handling msg=0x%04X", msg);
+        LogPrintf(L"%sunexpected failure handling msg=0x%04X", kWndProcTag, msg);
         return 0;
     }
 }
