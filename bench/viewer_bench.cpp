@@ -13,11 +13,13 @@
 #include "bench_timing.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
+#include "host/host_messages.h"
 #include "host/module_instance.h"
 #include "log/log.h"
 #include "test_support.h"
 #include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
+#include "viewer/viewer_test_hooks.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "common/gdi.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
-#include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
 
 namespace {
 

@@ -20,7 +20,3 @@ struct ViewerWindowState {
     bool embedded = false;      // its window was found once: a window it replaces it with is followed
     ULONGLONG followUntil = 0;  // the follow timer looks for a replaced window until this tick
 };
-
-// Fits the player's window to the viewer's client area, without waiting for the player; nothing
-// when there is no such window.
-void ResizeChild(HWND viewer, const ViewerWindowState& state);

@@ -8,9 +8,12 @@
 
 #include "config/plugin_config.h"
 #include "fake_host.h"
+#include "host/host_messages.h"
 #include "host/module_instance.h"
 #include "test_support.h"
 #include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
+#include "viewer/viewer_test_hooks.h"
 
 namespace viewertest {
 using namespace testsupport;
