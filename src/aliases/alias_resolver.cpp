@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "aliases/alias_internal.h"
 #include "common/handle.h"
 #include "common/text.h"
 #include "log/log.h"

@@ -1,6 +1,7 @@
 // The plug-in loaded by something other than Directory Opus: no dopus.exe in the process.
 #include <gtest/gtest.h>
 
+#include "aliases/alias_internal.h"
 #include "aliases/alias_resolver.h"
 #include "common/config_lock.h"
 #include "config/plugin_config.h"
