@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "host/host_messages.h"

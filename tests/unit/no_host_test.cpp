@@ -4,6 +4,8 @@
 #include "aliases/alias_internal.h"
 #include "aliases/alias_resolver.h"
 #include "common/config_lock.h"
+#include "config/config_internal.h"
+#include "config/config_test_hooks.h"
 #include "config/plugin_config.h"
 #include "test_support.h"
 

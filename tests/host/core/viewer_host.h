@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "host/host_messages.h"
