@@ -103,6 +103,8 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
 
 static_assert(sizeof(OPENFILENAMEW) == 152, "the full structure, with the Windows 2000 fields");
 
+INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 bool RunMappingEditor(HWND owner, MappingEntry& entry) {
     const INT_PTR result = DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_EDIT_MAPPING), owner,
                                            EditMappingDlgProc, reinterpret_cast<LPARAM>(&entry));
