@@ -10,7 +10,7 @@
 #include "common/handle.h"
 #include "common/text.h"
 #include "log/log.h"
-#include "host/host_api.h"
+#include "host/host.h"
 
 namespace {
 // The table is read with no lock held, because reading it asks the host for its path, and a

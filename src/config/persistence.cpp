@@ -9,7 +9,7 @@
 #include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
-#include "host/host_api.h"
+#include "host/host.h"
 
 std::wstring configPath;
 

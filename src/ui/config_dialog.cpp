@@ -10,8 +10,7 @@
 
 #include "common/window_data.h"
 #include "config/plugin_config.h"
-#include "host/host_messages.h"
-#include "host/module_instance.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "ui/dialog_rules.h"

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "common/window_data.h"
-#include "host/module_instance.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "ui/dialog_rules.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/window_data.h"
-#include "host/host_messages.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "viewer/viewer.h"
 #include "viewer/viewer_internal.h"
