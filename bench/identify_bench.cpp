@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "test_support.h"
 

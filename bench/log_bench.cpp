@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "log/log.h"
+#include "log/log_format.h"
+#include "log/log_test_hooks.h"
 #include "test_support.h"
 
 namespace {

@@ -11,13 +11,15 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
-#include "host/module_instance.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "test_support.h"
 #include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
+#include "viewer/viewer_test_hooks.h"
 
 namespace {
 

@@ -6,10 +6,11 @@
 #include <mutex>
 #include <vector>
 
+#include "aliases/alias_internal.h"
 #include "common/handle.h"
 #include "common/text.h"
 #include "log/log.h"
-#include "host/host_api.h"
+#include "host/host.h"
 
 namespace {
 // The table is read with no lock held, because reading it asks the host for its path, and a

@@ -2,7 +2,7 @@
 #include <optional>
 #include <utility>
 
-#include "aliases/alias_resolver.h"
+#include "aliases/alias_internal.h"
 #include "common/text.h"
 #include "log/log.h"
 

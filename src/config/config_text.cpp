@@ -1,4 +1,5 @@
 #include "common/text.h"
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
 

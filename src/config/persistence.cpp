@@ -6,9 +6,10 @@
 #include "aliases/alias_resolver.h"
 #include "common/config_lock.h"
 #include "common/text.h"
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
-#include "host/host_api.h"
+#include "host/host.h"
 
 std::wstring configPath;
 

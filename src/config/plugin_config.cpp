@@ -5,6 +5,7 @@
 #include "aliases/alias_resolver.h"
 #include "common/config_lock.h"
 #include "common/text.h"
+#include "config/config_internal.h"
 #include "log/log.h"
 
 PluginConfig pluginConfig;

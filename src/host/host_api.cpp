@@ -1,4 +1,4 @@
-#include "host/host_api.h"
+#include "host/host.h"
 
 #include "log/log.h"
 

@@ -1,4 +1,4 @@
-#include "host/module_instance.h"
+#include "host/host.h"
 
 #include "resources/resource.h"
 

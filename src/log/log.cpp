@@ -8,6 +8,8 @@
 #include <iterator>
 #include <utility>
 
+#include "log/log_format.h"
+
 namespace {
 
 struct LogState {

@@ -1,7 +1,7 @@
 #include <cwchar>
 #include <iterator>
 
-#include "log/log.h"
+#include "log/log_format.h"
 
 namespace {
 constexpr wchar_t kLogFileName[] = L"Tessoravin.log";

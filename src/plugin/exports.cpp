@@ -7,9 +7,7 @@
 
 #include "common/text.h"
 #include "config/plugin_config.h"
-#include "host/host_api.h"
-#include "host/host_records.h"
-#include "host/module_instance.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "ui/config_dialog.h"
 #include "viewer/viewer.h"

@@ -5,20 +5,34 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "common/window_data.h"
-#include "host/host_messages.h"
-#include "host/module_instance.h"
+#include "config/plugin_config.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "resources/resource.h"
+#include "ui/dialog_rules.h"
 #include "ui/dialog_support.h"
 #include "ui/mapping_editor.h"
 
 namespace {
 
 constexpr wchar_t kCreateTag[] = L"[CreateConfigDialog] ";
-
 constexpr wchar_t kDlgProcTag[] = L"[ConfigDlgProc] ";
+
+struct ConfigDialogState {
+    std::vector<MappingEntry> editMappings;
+    std::wstring editParams;
+    HWND notifyWnd = nullptr;
+    DWORD notifyData = 0;
+    // Client size right after initialisation; 0 until then, and no layout happens before.
+    int initWidth = 0;
+    int initHeight = 0;
+    // Where the template placed the controls of kLayoutControls, in client coordinates.
+    RECT ctrlRects[kLayoutControlCount] = {};
+};
 
 constexpr DWORD kListExStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
 
@@ -248,6 +262,8 @@ INT_PTR OnNcDestroy(HWND dialog) {
 }
 
 }  // namespace
+
+INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 HWND CreateConfigDialog(HWND parent, HWND notifyWnd, DWORD notifyData) {
     LogPrintf(L"%sCreateConfigDialog enter", kCreateTag);

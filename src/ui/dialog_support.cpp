@@ -1,6 +1,6 @@
 #include "ui/dialog_support.h"
 
-#include "host/module_instance.h"
+#include "host/host.h"
 
 namespace {
 void ReleaseIcon(HWND dialog, WPARAM which) {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "common/window_data.h"
-#include "host/module_instance.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "ui/dialog_rules.h"
@@ -104,6 +104,8 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 static_assert(sizeof(OPENFILENAMEW) == 152, "the full structure, with the Windows 2000 fields");
+
+INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 bool RunMappingEditor(HWND owner, MappingEntry& entry) {
     const INT_PTR result = DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_EDIT_MAPPING), owner,

@@ -7,5 +7,3 @@
 // Shows the editor over owner; the entry changes only when the user confirms with OK, and
 // then the result is true.
 bool RunMappingEditor(HWND owner, MappingEntry& entry);
-
-INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

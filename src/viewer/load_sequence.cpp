@@ -5,7 +5,7 @@
 #include "config/plugin_config.h"
 #include "log/log.h"
 #include "viewer/outcomes.h"
-#include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "common/text.h"
 #include "log/log.h"
 #include "viewer/player_protocol.h"
-#include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
 
 namespace {
 

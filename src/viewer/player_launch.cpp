@@ -6,7 +6,7 @@
 #include "log/log.h"
 #include "viewer/outcomes.h"
 #include "viewer/player_protocol.h"
-#include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
 
 namespace {
 

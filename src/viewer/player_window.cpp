@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "log/log.h"
-#include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
 
 namespace {
 

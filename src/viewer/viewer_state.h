@@ -25,7 +25,3 @@ struct ViewerWindowState {
     LaunchOutcome lastLaunch = LaunchOutcome::NoWindow;
     SendOutcome lastSend = SendOutcome::NoPipe;
 };
-
-// Fits the player's window to the viewer's client area, without waiting for the player; nothing
-// when there is no such window.
-void ResizeChild(HWND viewer, const ViewerWindowState& state);

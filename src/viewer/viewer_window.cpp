@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "common/window_data.h"
+#include "host/host.h"
 #include "log/log.h"
 #include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fake_host.h"
-#include "host/host_messages.h"
+#include "host/host.h"
 #include "plugin/plugin_dll.h"
 #include "resources/resource.h"
 #include "test_support.h"

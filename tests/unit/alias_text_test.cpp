@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "aliases/alias_resolver.h"
+#include "aliases/alias_internal.h"
 #include "test_support.h"
 
 using namespace testsupport;

@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "log/log.h"
+#include "log/log_format.h"
+#include "log/log_test_hooks.h"
 #include "test_support.h"
 
 using namespace testsupport;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "printers.h"
 #include "test_support.h"

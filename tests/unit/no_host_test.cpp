@@ -1,8 +1,11 @@
 // The plug-in loaded by something other than Directory Opus: no dopus.exe in the process.
 #include <gtest/gtest.h>
 
+#include "aliases/alias_internal.h"
 #include "aliases/alias_resolver.h"
 #include "common/config_lock.h"
+#include "config/config_internal.h"
+#include "config/config_test_hooks.h"
 #include "config/plugin_config.h"
 #include "test_support.h"
 

@@ -2,6 +2,7 @@
 // one sees the process-wide alias table before its first load.
 #include <gtest/gtest.h>
 
+#include "aliases/alias_internal.h"
 #include "aliases/alias_resolver.h"
 #include "fake_host.h"
 #include "test_support.h"

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "common/config_lock.h"
+#include "config/config_internal.h"
+#include "config/config_test_hooks.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "printers.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/config_lock.h"
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "test_support.h"

@@ -5,7 +5,7 @@
 
 #include "common/config_lock.h"
 #include "config/plugin_config.h"
-#include "host/module_instance.h"
+#include "host/host.h"
 #include "ui/config_dialog.h"
 #include "ui_driver.h"
 

@@ -6,11 +6,14 @@
 
 #include <string>
 
+#include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
-#include "host/module_instance.h"
+#include "host/host.h"
 #include "test_support.h"
 #include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
+#include "viewer/viewer_test_hooks.h"
 
 namespace viewertest {
 using namespace testsupport;

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "fake_host.h"
-#include "host/host_messages.h"
+#include "host/host.h"
 #include "plugin_dll.h"
 #include "test_support.h"
 

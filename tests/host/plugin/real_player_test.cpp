@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fake_host.h"
-#include "host/host_messages.h"
+#include "host/host.h"
 #include "plugin_dll.h"
 #include "test_support.h"
 

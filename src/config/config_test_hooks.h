@@ -1,0 +1,8 @@
+#pragma once
+// For tests and benchmarks only: the configuration path as located, and locating it again. The
+// plug-in itself locates it in LoadConfigAtEntry and reads it through CurrentConfigPath.
+#include <string>
+
+// The user-visible name of the configuration (shown, never opened).
+extern std::wstring configPath;
+void LocateConfigPath();

@@ -1,0 +1,80 @@
+#pragma once
+// What the viewer's files share among themselves: starting and stopping the player, handing it
+// further files over its pipe, and every call into its window. Nothing outside src/viewer needs
+// these; tests of the viewer's inner workings include them.
+#include <windows.h>
+
+#include "viewer/viewer_state.h"
+
+// How the player is started: with the system's error boxes off and a UTF-16 environment, and
+// suspended, so that it is in its job before it runs its first instruction.
+inline constexpr DWORD kPlayerCreationFlags = CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED;
+// How long the player's window is searched for after the start, and how often it is looked for:
+// a window that appears is embedded within one pause of its creation.
+inline constexpr DWORD kChildSearchTimeoutMs = 5000;
+inline constexpr DWORD kChildSearchPauseMs = 10;
+// After an embedding, how long and how often the viewer looks for a window the player replaced
+// (mpv re-creates its window while it falls back from one video output to the next) or disabled
+// again after the plug-in enabled it.
+inline constexpr DWORD kFollowPlayerWindowMs = 5000;
+inline constexpr UINT kFollowTimerMs = 100;
+inline constexpr UINT_PTR kFollowTimerId = 1;
+// How long KillChild waits for the process to end, with and without a job.
+inline constexpr DWORD kKillWaitWithJobMs = 1000;
+inline constexpr DWORD kKillWaitWithoutJobMs = 200;
+// How long KillChild waits, after the player itself, for the rest of its job (a launcher's
+// child) to end, so that a restart never meets the old player's window or pipe name.
+inline constexpr DWORD kJobEmptyWaitMs = 500;
+// Upper bound of one pipe exchange (open, write, read): the host's window thread waits on it.
+inline constexpr DWORD kPipeExchangeTimeoutMs = 2000;
+// How long the host's thread waits for the player's window thread to answer before a call that
+// has no posted form (enabling the window, passing it the focus).
+inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
+
+// Starts the player hidden in a kill-on-close job, finds its window among the viewer's children
+// and fits it to the viewer. Expects a state that KillChild has just emptied.
+LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath,
+                             const wchar_t* filePath);
+
+// Ends the player, if any, closes its handles and empties every field of the state.
+void KillChild(ViewerWindowState& state);
+
+// Tells the running player, over its pipe, to replace its file; Sent when it answers "success".
+// Nothing is sent to a pipe that another process serves, or for a path UTF-8 cannot hold.
+SendOutcome SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath);
+
+// Shows the file: reuses the running player over its pipe when it is the same executable,
+// otherwise restarts it behind a "Loading..." placeholder. Records the outcome in the state,
+// unless a message taken meanwhile made the record another load's.
+LoadOutcome LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath);
+
+// The placeholder's font, created on first use and kept for the life of the process.
+HFONT PlaceholderFont();
+
+// Calls into the player's window from the host's thread. None waits on the player's thread:
+// moves and shows are posted, and what has no posted form runs on a worker thread.
+// True when the player's window thread takes a message within kPlayerAnswerTimeoutMs.
+bool PlayerAnswers(HWND child);
+// Posts the move to (0, 0) with the given size.
+void MovePlayerWindow(HWND child, int width, int height);
+// Enables the window from a worker thread; noticeDelay logs when the player does not answer at once.
+void EnablePlayerWindow(HWND child, bool noticeDelay = false);
+// Gives the player's window the keyboard focus, from a worker thread, if the player answers.
+void PassFocusToPlayer(HWND child);
+
+// True when the process is the player's own or one in its job (the real player behind a
+// launcher). The player's process handle is held open, so its id cannot have been reused.
+bool IsPlayerProcess(DWORD pid, const ViewerWindowState& state);
+// The player's window: a child of class "mpv" of the viewer made by the player's process or a
+// process in its job; never a window of another player. Null when there is none (yet).
+HWND FindPlayerWindow(HWND viewer, const ViewerWindowState& state);
+// Keeps childHwnd on the player's current window: when the held one is gone or no longer the
+// viewer's child, the player's current window is enabled, shown, fitted and held instead.
+// Returns the held window, or null when the player has none.
+HWND FollowPlayerWindow(HWND viewer, ViewerWindowState& state);
+// Enables, shows and fits the window the state holds, none of it waiting on the player.
+void EmbedPlayerWindow(HWND viewer, const ViewerWindowState& state, bool noticeDelay);
+// Fits the player's window to the viewer's client area, without waiting for the player; nothing
+// when there is no such window.
+void ResizeChild(HWND viewer, const ViewerWindowState& state);
+
