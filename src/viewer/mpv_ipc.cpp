@@ -1,5 +1,7 @@
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "common/text.h"
 #include "log/log.h"
@@ -65,6 +67,11 @@ private:
     DWORD error_ = 0;
 };
 
+// What a write to a connection the player has closed, or is closing, fails with.
+bool ClosedByPlayer(DWORD error) {
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
+}
+
 void LogTimeOut() {
     LogPrintf(L"[SendMPVCommand] SendMPVCommand: no reply within %lu ms", kPipeExchangeTimeoutMs);
 }
@@ -93,14 +100,19 @@ bool ServedByPlayer(HANDLE pipe, const ViewerWindowState& player) {
 // Reads until the player's reply line is complete: mpv first writes whatever events are pending,
 // each as its own line. When the pipe ends first, the unfinished last line stands for the reply;
 // on time-out or after kReplyLimitBytes without a reply, nothing (after a line saying which).
-std::optional<std::string> ReadReplyLine(BoundedPipe& exchange) {
+// atLineEnd tells whether the reply came and the last read ended with a whole line: only then
+// does the connection's next read start where a line starts.
+std::optional<std::string> ReadReplyLine(BoundedPipe& exchange, bool& atLineEnd) {
     ReplyLineReader reader;
     char piece[kReplyReadBytes];
+    atLineEnd = false;
     while (reader.Current() == ReplyLineReader::State::NeedMore) {
         DWORD got = 0;
         if (!exchange.Read(piece, sizeof(piece), got) || got == 0) break;
         reader.Feed(std::string_view(piece, got));
+        atLineEnd = piece[got - 1] == '\n';
     }
+    atLineEnd = atLineEnd && reader.Current() == ReplyLineReader::State::Reply;
     if (reader.Current() == ReplyLineReader::State::Overflow) {
         LogPrintf(L"[SendMPVCommand] SendMPVCommand: no reply within the first %llu bytes",
                   static_cast<unsigned long long>(kReplyLimitBytes));
@@ -113,9 +125,55 @@ std::optional<std::string> ReadReplyLine(BoundedPipe& exchange) {
     return reader.Current() == ReplyLineReader::State::Reply ? reader.Line() : reader.Rest();
 }
 
+// Writes all of the bytes; false, after a line saying why, when they did not all go out. With
+// quietWhenGone, a connection the player had already closed fails without that line.
+bool WriteCommand(BoundedPipe& exchange, std::string_view bytes, DWORD& written, bool quietWhenGone = false) {
+    const DWORD length = static_cast<DWORD>(bytes.size());
+    if (!exchange.Write(bytes.data(), length, written)) {
+        if (exchange.TimedOut()) {
+            LogTimeOut();
+        } else if (!(quietWhenGone && ClosedByPlayer(exchange.Error()))) {
+            LogPrintf(L"[SendMPVCommand] SendMPVCommand: WriteFile failed, err=%lu", exchange.Error());
+        }
+        return false;
+    }
+    if (written != length) {  // no error code to tell: the last one would be some other call's
+        LogPrintf(L"[SendMPVCommand] SendMPVCommand: wrote %lu of %lu bytes", written, length);
+        return false;
+    }
+    return true;
+}
+
+// Opens a connection to the player's pipe into the state: checks who serves it, then switches
+// off the events it would collect between loads. Nothing is kept unless all of it succeeded.
+bool OpenConnection(ViewerWindowState& player, ULONGLONG deadline) {
+    UniqueFile pipe(CreateFileW(player.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                kPipeOpenFlags, nullptr));
+    if (!pipe) {
+        const DWORD error = GetLastError();
+        LogPrintf(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=%lu", error);
+        return false;
+    }
+    if (!ServedByPlayer(pipe.Get(), player)) return false;
+    BoundedPipe exchange(pipe.Get(), deadline);
+    DWORD written = 0;
+    bool atLineEnd = false;
+    if (!WriteCommand(exchange, kDisableEventsCommand, written) || !ReadReplyLine(exchange, atLineEnd) || !atLineEnd)
+        return false;
+    player.pipe = std::move(pipe);
+    return true;
+}
+
+// Nothing to read and still connected: a kept connection that has anything in it holds what
+// the player wrote unasked, which must never be taken for the next reply.
+bool Quiet(HANDLE pipe) {
+    DWORD available = 0;
+    return PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available == 0;
+}
+
 }  // namespace
 
-bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
+bool SendMPVCommand(ViewerWindowState& player, const wchar_t* filePath) {
     if (player.pipeName.empty()) return false;
     const std::optional<std::string> path = PathToUtf8(filePath ? filePath : L"");
     if (!path) {
@@ -131,36 +189,29 @@ bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
     // The log is UTF-16: the command's UTF-8 read as ANSI would garble every non-ASCII character.
     LogPrintf(L"[SendMPVCommand] SendMPVCommand: %s", FromUtf8(*command).c_str());
 
-    // The whole exchange shares one deadline: the host's window thread is waiting on it.
+    // The whole exchange shares one deadline, a reopened connection included: the host's window
+    // thread is waiting on it.
     const ULONGLONG deadline = GetTickCount64() + kPipeExchangeTimeoutMs;
-    UniqueFile pipe(CreateFileW(player.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                kPipeOpenFlags, nullptr));
-    if (!pipe) {
-        const DWORD error = GetLastError();
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: CreateFileW failed, err=%lu", error);
-        return false;
-    }
-    if (!ServedByPlayer(pipe.Get(), player)) return false;
-    BoundedPipe exchange(pipe.Get(), deadline);
-
-    const DWORD length = static_cast<DWORD>(command->size());
-    DWORD written = 0;
-    if (!exchange.Write(command->data(), length, written)) {
-        if (exchange.TimedOut()) {
-            LogTimeOut();
-        } else {
-            LogPrintf(L"[SendMPVCommand] SendMPVCommand: WriteFile failed, err=%lu", exchange.Error());
+    if (player.pipe && !Quiet(player.pipe.Get())) player.pipe.Close();
+    for (;;) {
+        const bool kept = static_cast<bool>(player.pipe);
+        if (!kept && !OpenConnection(player, deadline)) return false;
+        BoundedPipe exchange(player.pipe.Get(), deadline);
+        DWORD written = 0;
+        if (!WriteCommand(exchange, *command, written, kept)) {
+            player.pipe.Close();
+            // Closed by the player since the check above, before any of the command went out:
+            // once more on a fresh connection, which fails for good when the player has ended.
+            if (kept && written == 0 && !exchange.TimedOut() && ClosedByPlayer(exchange.Error())) continue;
+            return false;
         }
-        return false;
+        bool atLineEnd = false;
+        const std::optional<std::string> reply = ReadReplyLine(exchange, atLineEnd);
+        // After a failure a late reply could still arrive, and after a reply that did not end its
+        // read the rest of a line is still to come: either would be read as the next file's reply.
+        if (!reply || !atLineEnd || !ReplyHasSuccess(*reply)) player.pipe.Close();
+        if (!reply) return false;
+        LogPrintf(L"[SendMPVCommand] SendMPVCommand: response=%s", FromUtf8(EscapeControlBytes(*reply)).c_str());
+        return ReplyHasSuccess(*reply);
     }
-    if (written != length) {  // no error code to tell: the last one would be some other call's
-        LogPrintf(L"[SendMPVCommand] SendMPVCommand: wrote %lu of %lu bytes", written, length);
-        return false;
-    }
-
-    const std::optional<std::string> reply = ReadReplyLine(exchange);
-    pipe.Close();
-    if (!reply) return false;
-    LogPrintf(L"[SendMPVCommand] SendMPVCommand: response=%s", FromUtf8(EscapeControlBytes(*reply)).c_str());
-    return ReplyHasSuccess(*reply);
 }

@@ -164,6 +164,9 @@ bool LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* player
 
 void KillChild(ViewerWindowState& state) {
     LogWrite(L"[KillChild] KillChild enter\r\n");
+    // First: the next player in this viewer serves the same pipe name, and must get a connection
+    // of its own, checked again.
+    state.pipe.Close();
     // Not destroyed or messaged: the window goes away with its process.
     state.childHwnd = nullptr;
     if (state.job) {

@@ -46,7 +46,8 @@ void KillChild(ViewerWindowState& state);
 
 // Tells the running player, over its pipe, to replace its file; true when it answers "success".
 // Nothing is sent to a pipe that another process serves, or for a path UTF-8 cannot hold.
-bool SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath);
+// The connection stays open in the state for the next file, unless this exchange failed.
+bool SendMPVCommand(ViewerWindowState& player, const wchar_t* filePath);
 
 // Shows the file: reuses the running player over its pipe when it is the same executable,
 // otherwise restarts it behind a "Loading..." placeholder. False when nothing is shown.
