@@ -41,7 +41,8 @@ void KillChild(ViewerWindowState& state);
 
 // Tells the running player, over its pipe, to replace its file; Sent when it answers "success".
 // Nothing is sent to a pipe that another process serves, or for a path UTF-8 cannot hold.
-SendOutcome SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath);
+// The connection stays open in the state for the next file, unless this exchange failed.
+SendOutcome SendMPVCommand(ViewerWindowState& player, const wchar_t* filePath);
 
 // Shows the file: reuses the running player over its pipe when it is the same executable,
 // otherwise restarts it behind a "Loading..." placeholder. Records the outcome in the state,

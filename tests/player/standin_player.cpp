@@ -27,6 +27,8 @@
 //                         events           STANDIN_EVENT_COUNT event lines before every reply
 //                         eventsonly       event lines to every command until the client leaves,
 //                                          never a reply
+//                         dropidle         closes a client's connection once it has sent nothing
+//                                          for STANDIN_DELAY_MS
 //                         launcher         starts this program again with the same arguments as a
 //                                          plain stand-in (in its job) and waits for it, as a
 //                                          launcher in front of mpv does
@@ -65,7 +67,7 @@ constexpr DWORD kPipeBuffer = 4096;
 
 enum class Mode {
     Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow, ExitAtOnce, Freeze, SlowStart, CloseHost,
-    NoPipe, Events, EventsOnly, Launcher, LauncherExits, AnswerOnce, ReplaceWindow, Redisable
+    NoPipe, Events, EventsOnly, DropIdle, Launcher, LauncherExits, AnswerOnce, ReplaceWindow, Redisable
 };
 constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
 
@@ -300,6 +302,16 @@ struct Client {
     UniqueFile pipe;
 };
 
+// In dropidle, true once the client has something to read; false when it has been idle too long.
+bool ClientSendsInTime(const Player& player, HANDLE pipe) {
+    if (player.mode != Mode::DropIdle) return true;
+    for (const ULONGLONG until = GetTickCount64() + player.delayMs; GetTickCount64() < until; Sleep(5)) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available > 0) return true;
+    }
+    return false;
+}
+
 DWORD WINAPI ClientThread(void* param) {
     std::unique_ptr<Client> client(static_cast<Client*>(param));
     try {
@@ -307,7 +319,7 @@ DWORD WINAPI ClientThread(void* param) {
         char buffer[kPipeBuffer];
         DWORD got = 0;
         bool writable = true;
-        while (ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        while (ClientSendsInTime(*client->player, client->pipe.Get()) && ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
             AppendToLog(*client->player, buffer, got);
             pending.append(buffer, got);
             size_t end = 0;
@@ -518,6 +530,7 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"nopipe") mode = Mode::NoPipe;
     else if (text == L"events") mode = Mode::Events;
     else if (text == L"eventsonly") mode = Mode::EventsOnly;
+    else if (text == L"dropidle") mode = Mode::DropIdle;
     else if (text == L"launcher") mode = Mode::Launcher;
     else if (text == L"launcherexits") mode = Mode::LauncherExits;
     else if (text == L"answeronce") mode = Mode::AnswerOnce;

@@ -20,6 +20,8 @@ bool PaintPending(HWND hwnd) { return GetUpdateRect(hwnd, nullptr, FALSE) != FAL
 std::string LoadfileLine(const std::string& escapedPath) {
     return "{\"command\":[\"loadfile\",\"" + escapedPath + "\",\"replace\"]}\n";
 }
+// What a new connection reads before the first file: the stand-in answers it with an error.
+const std::string kEventsOff(kDisableEventsCommand);
 
 // Another program that took the viewer's pipe name first and serves it as a player would: it
 // answers "success" at once and keeps whatever its clients write.
@@ -86,7 +88,7 @@ TEST(ViewerLoad, SameGroupGoesToTheRunningPlayerOverItsPipe) {
     EXPECT_EQ(RunningPlayers(), 1);
     EXPECT_EQ(s.lastLoad, LoadOutcome::Reused);
     EXPECT_EQ(ReadFileBytes(PipeLogFile()),
-              "{\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\xC3\xA9 \\\"\xE9\x9F\xB3\\\"/second.mp3\",\"replace\"]}\n");
+              kEventsOff + "{\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\xC3\xA9 \\\"\xE9\x9F\xB3\\\"/second.mp3\",\"replace\"]}\n");
     EXPECT_EQ(CountLogLines(L"SendMPVCommand: {\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\u00e9 \\\"\u97f3\\\"/second.mp3\""), 1);
 }
 
@@ -164,8 +166,9 @@ TEST(ViewerIpc, NothingToSendToOrTooLongToSend) {
     EXPECT_EQ(SendMPVCommand(nobody, (L"x" + slashes).c_str()), SendOutcome::OpenFailed);
 }
 
-// mpv writes its pending events to a new connection before the reply: here three, in separate
-// writes, longer together than one 255-byte read. The running player still takes every file.
+// mpv writes its pending events to a connection before the reply: here three, in separate
+// writes, longer together than one 255-byte read. The running player still takes every file,
+// all over the one connection opened for the first of them.
 TEST(ViewerLoad, EventLinesBeforeTheReplyKeepTheRunningPlayer) {
     ViewerHost pane;
     SetPlayerMode(L"events");
@@ -176,7 +179,26 @@ TEST(ViewerLoad, EventLinesBeforeTheReplyKeepTheRunningPlayer) {
     EXPECT_EQ(pane.State()->pid, pid);
     EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
     EXPECT_EQ(WindowText(pane.State()->childHwnd), L"C:\\v\\third.mp3");
-    EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv") + LoadfileLine("C:\\\\v\\\\third.mp3"));
+    EXPECT_EQ(ReadFileBytes(PipeLogFile()),
+              kEventsOff + LoadfileLine("C:\\\\v\\\\second.mkv") + LoadfileLine("C:\\\\v\\\\third.mp3"));
+}
+
+// A connection the player closed between two files (here after 300 ms without a command) is
+// opened again, checked and used: the player is not restarted for it.
+TEST(ViewerLoad, AConnectionThePlayerClosedIsOpenedAgain) {
+    ViewerHost pane;
+    SetPlayerMode(L"dropidle");
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"300");
+    ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
+    const DWORD pid = pane.State()->pid;
+    EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1);
+    EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
+    Sleep(900);
+    EXPECT_EQ(pane.Load(L"C:\\v\\third.mp3"), 1);
+    EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
+    EXPECT_EQ(pane.State()->pid, pid);
+    EXPECT_EQ(ReadFileBytes(PipeLogFile()), kEventsOff + LoadfileLine("C:\\\\v\\\\second.mkv") + kEventsOff +
+                                                LoadfileLine("C:\\\\v\\\\third.mp3"));
 }
 
 // Control bytes go out escaped, as one line of JSON that the player (which refuses anything
@@ -191,7 +213,7 @@ TEST(ViewerIpc, ControlBytesAreEscapedAndALoneSurrogateIsNeverSent) {
     EXPECT_EQ(pane.State()->pid, first);
     EXPECT_EQ(WindowText(pane.State()->childHwnd), controls);
     const std::string sent = ReadFileBytes(PipeLogFile());
-    EXPECT_EQ(sent, LoadfileLine("C:\\\\v\\\\a\\u0001b\\tc\\u001f.mkv"));
+    EXPECT_EQ(sent, kEventsOff + LoadfileLine("C:\\\\v\\\\a\\u0001b\\tc\\u001f.mkv"));
 
     const std::wstring lone = L"C:\\v\\lone\xD800.mkv";
     EXPECT_EQ(pane.Load(lone.c_str()), 1);
@@ -233,7 +255,7 @@ TEST(ViewerIpc, ALaunchersChildInThePlayersJobServesThePipe) {
         EXPECT_EQ(pane.Load(L"C:\\v\\second.mkv"), 1) << mode;
         EXPECT_EQ(pane.State()->pid, launcher);
         EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
-        EXPECT_EQ(ReadFileBytes(PipeLogFile()), LoadfileLine("C:\\\\v\\\\second.mkv"));
+        EXPECT_EQ(ReadFileBytes(PipeLogFile()), kEventsOff + LoadfileLine("C:\\\\v\\\\second.mkv"));
         pane.Clear();  // waits until the launcher's child, too, has ended
         EXPECT_FALSE(ProcessExists(real));
     }
