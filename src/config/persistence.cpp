@@ -7,6 +7,7 @@
 #include "common/config_lock.h"
 #include "common/text.h"
 #include "config/config_internal.h"
+#include "config/config_test_hooks.h"  // declares what this file defines for tests
 #include "config/plugin_config.h"
 #include "log/log.h"
 #include "host/host.h"

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "log/log_format.h"
+#include "log/log_test_hooks.h"  // declares what this file defines for tests
 
 namespace {
 

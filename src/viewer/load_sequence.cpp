@@ -6,6 +6,7 @@
 #include "log/log.h"
 #include "viewer/outcomes.h"
 #include "viewer/viewer_internal.h"
+#include "viewer/viewer_test_hooks.h"  // declares PlaceholderFont, defined here
 
 namespace {
 

@@ -74,15 +74,7 @@ private:
 SendReport CheckServer(HANDLE pipe, const ViewerWindowState& player) {
     ULONG server = 0;
     if (!GetNamedPipeServerProcessId(pipe, &server)) return {SendOutcome::ServerUnknown, GetLastError()};
-    if (server != 0 && server == player.pid && player.process) return {SendOutcome::Sent};
-    if (server != 0 && player.job) {
-        // The limited right is enough for Windows, Wine wants the full one.
-        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, server));
-        if (!process) process.Reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, server));
-        BOOL inJob = FALSE;
-        if (process && IsProcessInJob(process.Get(), player.job.Get(), &inJob) && inJob) return {SendOutcome::Sent};
-    }
-    return {SendOutcome::NotThePlayer, server};
+    return IsPlayerProcess(server, player) ? SendReport(SendOutcome::Sent) : SendReport(SendOutcome::NotThePlayer, server);
 }
 
 // What a write to a connection the player has closed, or is closing, fails with.

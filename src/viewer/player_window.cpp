@@ -61,6 +61,12 @@ void FocusFromWorker(HWND child) {
     AttachThreadInput(self, owner, FALSE);
 }
 
+// True when the player's window thread takes a message within kPlayerAnswerTimeoutMs.
+bool PlayerAnswers(HWND child) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kPlayerAnswerTimeoutMs, &ignored) != 0;
+}
+
 DWORD WINAPI RunPlayerCall(void* param) {
     const WorkerRequest request = *static_cast<WorkerRequest*>(param);
     delete static_cast<WorkerRequest*>(param);
@@ -101,11 +107,6 @@ bool IsViewersChild(HWND viewer, HWND child) {
 }
 
 }  // namespace
-
-bool PlayerAnswers(HWND child) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kPlayerAnswerTimeoutMs, &ignored) != 0;
-}
 
 void MovePlayerWindow(HWND child, int width, int height) {
     SetWindowPos(child, nullptr, 0, 0, width, height, SWP_ASYNCWINDOWPOS | SWP_NOZORDER | SWP_NOACTIVATE);

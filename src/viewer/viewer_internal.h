@@ -49,13 +49,8 @@ SendOutcome SendMPVCommand(ViewerWindowState& player, const wchar_t* filePath);
 // unless a message taken meanwhile made the record another load's.
 LoadOutcome LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath);
 
-// The placeholder's font, created on first use and kept for the life of the process.
-HFONT PlaceholderFont();
-
 // Calls into the player's window from the host's thread. None waits on the player's thread:
 // moves and shows are posted, and what has no posted form runs on a worker thread.
-// True when the player's window thread takes a message within kPlayerAnswerTimeoutMs.
-bool PlayerAnswers(HWND child);
 // Posts the move to (0, 0) with the given size.
 void MovePlayerWindow(HWND child, int width, int height);
 // Enables the window from a worker thread; noticeDelay logs when the player does not answer at once.

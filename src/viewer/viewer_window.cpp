@@ -8,6 +8,7 @@
 #include "log/log.h"
 #include "viewer/viewer.h"
 #include "viewer/viewer_internal.h"
+#include "viewer/viewer_test_hooks.h"  // declares what this file defines for tests
 
 namespace {
 
