@@ -51,8 +51,8 @@ int main() {
     *reinterpret_cast<uint32_t*>(record.data() + 32) = 64;
 
     const auto budget = std::chrono::milliseconds(3000);
-    const double exported = CallsPerSecond(
-        [&](long i) { identify(nullptr, kPaths[i % 4], record.data(), nullptr); }, budget);
+    const double exported = CallsPerSecond([&](long i) { identify(nullptr, kPaths[i % 4], record.data(), nullptr); },
+                                           budget);
 
     PluginConfig config;
     PopulateDefaults(config.mappings, config.mpvParams);

@@ -57,8 +57,8 @@ struct HoldRow {
 
 bool MeasureHoldTimes(HWND viewer) {
     const HoldRow rows[] = {
-        {"working, started fresh", L"", false}, {"working, reused", L"", true},
-        {"exits at once", L"exitatonce", false}, {"frozen window thread", L"freeze", false},
+        {"working, started fresh", L"", false},   {"working, reused", L"", true},
+        {"exits at once", L"exitatonce", false},  {"frozen window thread", L"freeze", false},
         {"pipe never answers", L"noreply", true}, {"slow start (800 ms)", L"slowstart", false},
     };
     SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"800");
@@ -69,8 +69,10 @@ bool MeasureHoldTimes(HWND viewer) {
         std::vector<double> times;
         for (int i = 0; i < kHoldRuns; ++i) {
             SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);
-            if (row.reuse) SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\first.mkv"));
-            times.push_back(TimedMessage(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\hold.mkv")));
+            if (row.reuse)
+                SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\first.mkv"));
+            times.push_back(
+                TimedMessage(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\hold.mkv")));
         }
         std::printf("%-28s %10.1f %10.1f\n", row.player, Median(times), Max(times));
     }
@@ -78,7 +80,8 @@ bool MeasureHoldTimes(HWND viewer) {
     // The other messages a frozen player's viewer gets.
     SetPlayerMode(L"freeze");
     SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);
-    if (SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\frozen.mkv")) != 1) return false;
+    if (SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\frozen.mkv")) != 1)
+        return false;
     const struct {
         const char* name;
         UINT msg;
@@ -213,10 +216,10 @@ int Run() {
     moduleInstance = GetModuleHandleW(nullptr);
     if (!RegisterViewerClass(moduleInstance)) return 2;
     // Never shown: a frame that was on screen costs seconds to destroy under Wine.
-    HWND host = CreateWindowExW(0, L"STATIC", L"bench host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640,
-                                400, nullptr, nullptr, moduleInstance, nullptr);
-    HWND viewer = CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, 624, 361, host, nullptr,
-                                  moduleInstance, nullptr);
+    HWND host = CreateWindowExW(0, L"STATIC", L"bench host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640, 400,
+                                nullptr, nullptr, moduleInstance, nullptr);
+    HWND viewer = CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, 624, 361, host, nullptr, moduleInstance,
+                                  nullptr);
     if (!viewer) return 2;
 
     const std::wstring player = fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe";

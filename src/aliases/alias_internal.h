@@ -19,8 +19,7 @@ void ParseAliasText(std::wstring_view text, AliasTable& table);
 // has no ';', or names no XML character (NUL, a surrogate, above U+10FFFF) stays as written.
 std::wstring DecodeXmlText(std::wstring_view text);
 // Expands a leading "/name" repeatedly; homeFolder stands for the built-in "home" (may be empty).
-std::wstring ExpandAliasPath(std::wstring_view path, const AliasTable& table,
-                             std::wstring_view homeFolder);
+std::wstring ExpandAliasPath(std::wstring_view path, const AliasTable& table, std::wstring_view homeFolder);
 // The alias file beside the host's configuration path: the last component is dropped.
 std::wstring AliasFilePathFor(std::wstring_view configPath);
 // Drops the last "\" or "/" and everything after it; keeps the text when it has none.

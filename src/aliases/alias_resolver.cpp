@@ -9,8 +9,8 @@
 #include "aliases/alias_internal.h"
 #include "common/handle.h"
 #include "common/text.h"
-#include "log/log.h"
 #include "host/host.h"
+#include "log/log.h"
 
 namespace {
 // The table is read with no lock held, because reading it asks the host for its path, and a
@@ -47,11 +47,10 @@ bool ReadAliasFile(AliasTable& table) {
     const std::wstring filePath = AliasFilePathFor(FromFixedBuffer(configPath, kHostPathChars));
     LogPrintf(L"[AliasResolver::Load] AliasResolver: loading [%s]", filePath.c_str());
 
-    UniqueFile file(CreateFileW(filePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(filePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        LogPrintf(L"[AliasResolver::Load] AliasResolver: folderaliases.oxc not found (err=%lu)",
-                  GetLastError());
+        LogPrintf(L"[AliasResolver::Load] AliasResolver: folderaliases.oxc not found (err=%lu)", GetLastError());
         return false;
     }
     LARGE_INTEGER size = {};

@@ -75,8 +75,9 @@ std::wstring DecodeXmlText(std::wstring_view text) {
         // scan linear however many '&' the text holds.
         size_t end = amp + 1;
         while (end < text.size() && IsReferenceUnit(text[end])) ++end;
-        const std::optional<std::wstring> decoded =
-            end < text.size() && text[end] == L';' ? Reference(text.substr(amp + 1, end - amp - 1)) : std::nullopt;
+        const std::optional<std::wstring> decoded = end < text.size() && text[end] == L';'
+                                                        ? Reference(text.substr(amp + 1, end - amp - 1))
+                                                        : std::nullopt;
         if (decoded) {
             out += *decoded;
             pos = end + 1;
@@ -121,8 +122,7 @@ void ParseAliasText(std::wstring_view text, AliasTable& table) {
     }
 }
 
-std::wstring ExpandAliasPath(std::wstring_view path, const AliasTable& table,
-                             std::wstring_view homeFolder) {
+std::wstring ExpandAliasPath(std::wstring_view path, const AliasTable& table, std::wstring_view homeFolder) {
     if (path.empty() || path[0] != L'/') return std::wstring(path);
 
     std::wstring current(path);

@@ -42,5 +42,5 @@ private:
     HANDLE h_ = Policy::Invalid();
 };
 
-using UniqueHandle = BasicHandle<NullHandlePolicy>;      // process, thread, job, event
-using UniqueFile = BasicHandle<InvalidHandlePolicy>;     // CreateFileW results
+using UniqueHandle = BasicHandle<NullHandlePolicy>;   // process, thread, job, event
+using UniqueFile = BasicHandle<InvalidHandlePolicy>;  // CreateFileW results

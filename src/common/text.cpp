@@ -39,8 +39,7 @@ std::wstring FromFixedBuffer(const wchar_t* buffer, size_t capacity) {
 
 std::wstring FromUtf8(std::string_view bytes) {
     if (bytes.empty()) return {};
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (size <= 0) return {};
     std::wstring out(static_cast<size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), size);

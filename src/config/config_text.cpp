@@ -20,10 +20,9 @@ std::vector<std::wstring> SplitExtensions(std::wstring_view text) {
 void PopulateDefaults(std::vector<MappingEntry>& mappings, std::wstring& params) {
     LogPrintf(L"[PopulateDefaults] PopulateDefaults: defaultExe=[%s]", kDefaultPlayerPath);
     mappings.clear();
-    mappings.push_back({L"video", L"mkv;mp4;avi;mov;wmv;flv;webm;m4v;mpg;mpeg;m2ts;ts;vob;ogv;3gp;rm;rmvb",
-                        kDefaultPlayerPath});
-    mappings.push_back({L"audio", L"mp3;flac;wav;aac;m4a;ogg;opus;wma;ape;alac;aiff;mid;midi",
-                        kDefaultPlayerPath});
+    mappings.push_back(
+        {L"video", L"mkv;mp4;avi;mov;wmv;flv;webm;m4v;mpg;mpeg;m2ts;ts;vob;ogv;3gp;rm;rmvb", kDefaultPlayerPath});
+    mappings.push_back({L"audio", L"mp3;flac;wav;aac;m4a;ogg;opus;wma;ape;alac;aiff;mid;midi", kDefaultPlayerPath});
     params = kDefaultPlayerParams;
 }
 
@@ -45,8 +44,7 @@ std::vector<MappingEntry> ParseMappings(std::wstring_view text) {
     size_t start = 0;
     while (true) {
         const size_t end = text.find(L'\n', start);
-        const std::wstring_view line =
-            text.substr(start, end == std::wstring_view::npos ? text.npos : end - start);
+        const std::wstring_view line = text.substr(start, end == std::wstring_view::npos ? text.npos : end - start);
         const size_t tab1 = line.find(L'\t');
         const size_t tab2 = tab1 == line.npos ? line.npos : line.find(L'\t', tab1 + 1);
         if (tab2 != line.npos) {

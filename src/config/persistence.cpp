@@ -9,8 +9,8 @@
 #include "config/config_internal.h"
 #include "config/config_test_hooks.h"  // declares what this file defines for tests
 #include "config/plugin_config.h"
-#include "log/log.h"
 #include "host/host.h"
+#include "log/log.h"
 
 std::wstring configPath;
 
@@ -110,8 +110,7 @@ void PluginConfig::Load() {
     }
     LogPrintf(L"[PluginConfig::Load]   total: %llu mappings, %llu exts, handleExts=[%s]",
               static_cast<unsigned long long>(pluginConfig.mappings.size()),
-              static_cast<unsigned long long>(pluginConfig.extToGroup.size()),
-              pluginConfig.handleExts.c_str());
+              static_cast<unsigned long long>(pluginConfig.extToGroup.size()), pluginConfig.handleExts.c_str());
 }
 
 bool PluginConfig::Save(const std::vector<MappingEntry>& mappings, const std::wstring& params) {

@@ -65,8 +65,7 @@ std::wstring PluginConfig::FindViewerForFile(const wchar_t* filePath) const {
     }
     const auto viewer = groupToViewer.find(group->second);
     if (viewer == groupToViewer.end()) {
-        LogPrintf(L"[PluginConfig::FindViewerForFile]   group [%s] has no viewer mapping",
-                  group->second.c_str());
+        LogPrintf(L"[PluginConfig::FindViewerForFile]   group [%s] has no viewer mapping", group->second.c_str());
         return {};
     }
     LogPrintf(L"[PluginConfig::FindViewerForFile]   ext [%s] -> group [%s] -> viewer [%s]", ext.c_str(),
@@ -74,9 +73,7 @@ std::wstring PluginConfig::FindViewerForFile(const wchar_t* filePath) const {
     return viewer->second;
 }
 
-std::wstring CurrentViewerForFile(const wchar_t* filePath) {
-    return pluginConfig.FindViewerForFile(filePath);
-}
+std::wstring CurrentViewerForFile(const wchar_t* filePath) { return pluginConfig.FindViewerForFile(filePath); }
 
 std::wstring CurrentPlayerParams() {
     ConfigLockGuard lock;

@@ -37,6 +37,5 @@ bool ApplyAndSaveConfig(const std::vector<MappingEntry>& mappings, const std::ws
 // Locates the configuration path once and reloads the stored configuration.
 void LoadConfigAtEntry();
 
-
 // The mappings as the host store keeps them, one line each.
 std::wstring SerializeMappings(const std::vector<MappingEntry>& mappings);

@@ -101,14 +101,14 @@ static_assert(offsetof(ViewerPluginInfo, largeIcon) == 152);
 static_assert(sizeof(ViewerPluginInfo) == 160);
 
 struct ViewerFileInfo {
-    uint32_t size;                  // 0
-    uint32_t flags;                 // 4
-    uint32_t kind;                  // 8
-    unsigned char reserved1[8];     // 12
-    uint32_t bitsPerPixel;          // 20
-    wchar_t* typeDescription;       // 24
+    uint32_t size;                     // 0
+    uint32_t flags;                    // 4
+    uint32_t kind;                     // 8
+    unsigned char reserved1[8];        // 12
+    uint32_t bitsPerPixel;             // 20
+    wchar_t* typeDescription;          // 24
     uint32_t typeDescriptionCapacity;  // 32
-    unsigned char reserved2[68];    // 36
+    unsigned char reserved2[68];       // 36
 };
 static_assert(offsetof(ViewerFileInfo, flags) == 4);
 static_assert(offsetof(ViewerFileInfo, kind) == 8);
@@ -127,17 +127,16 @@ inline constexpr uint32_t kFileInfoKind = 3;
 inline constexpr uint32_t kFileInfoBits = 32;
 
 // {5B1C7E2A-94D3-4F6E-A8B0-3C6D1E9F7A42}
-inline constexpr GUID kTessoravinGuid = {
-    0x5b1c7e2a, 0x94d3, 0x4f6e, {0xa8, 0xb0, 0x3c, 0x6d, 0x1e, 0x9f, 0x7a, 0x42}};
+inline constexpr GUID kTessoravinGuid = {0x5b1c7e2a, 0x94d3, 0x4f6e, {0xa8, 0xb0, 0x3c, 0x6d, 0x1e, 0x9f, 0x7a, 0x42}};
 
 // Every window message the host and the plug-in exchange. The host sends the viewer window
 // messages in the range 0x8F00 to 0x8F80; the configuration dialog posts one back to the host.
 // Host -> viewer window.
-inline constexpr UINT DVPLUGINMSG_LOADA = 0x8F01;   // lParam: narrow path, system ANSI code page
-inline constexpr UINT DVPLUGINMSG_LOADW = 0x8F02;   // lParam: UTF-16 path
+inline constexpr UINT DVPLUGINMSG_LOADA = 0x8F01;  // lParam: narrow path, system ANSI code page
+inline constexpr UINT DVPLUGINMSG_LOADW = 0x8F02;  // lParam: UTF-16 path
 inline constexpr UINT kHostMsgUnused07 = 0x8F07;
-inline constexpr UINT kHostMsgResize = 0x8F08;      // lParam: width bits 0-15, height bits 16-31
-inline constexpr UINT kHostMsgSizeQuery = 0x8F14;   // wParam: int32*, lParam: int32[2]
+inline constexpr UINT kHostMsgResize = 0x8F08;     // lParam: width bits 0-15, height bits 16-31
+inline constexpr UINT kHostMsgSizeQuery = 0x8F14;  // wParam: int32*, lParam: int32[2]
 inline constexpr UINT kHostMsgUnused19 = 0x8F19;
 inline constexpr UINT DVPLUGINMSG_CLEAR = 0x8F1B;
 inline constexpr UINT kHostMsgFirst = 0x8F00;

@@ -10,13 +10,11 @@ LoadOrSaveConfigWFn GetLoadOrSaveConfig() {
         LogWrite(L"[GetLoadOrSaveConfig] GetLoadOrSaveConfig: dopus.exe module not found\r\n");
         return nullptr;
     }
-    return reinterpret_cast<LoadOrSaveConfigWFn>(
-        reinterpret_cast<void*>(GetProcAddress(host, "LoadOrSaveConfigW")));
+    return reinterpret_cast<LoadOrSaveConfigWFn>(reinterpret_cast<void*>(GetProcAddress(host, "LoadOrSaveConfigW")));
 }
 
 GetConfigPathWFn GetHostConfigPathFn() {
     HMODULE host = HostModule();
     if (!host) return nullptr;
-    return reinterpret_cast<GetConfigPathWFn>(
-        reinterpret_cast<void*>(GetProcAddress(host, "GetConfigPathW")));
+    return reinterpret_cast<GetConfigPathWFn>(reinterpret_cast<void*>(GetProcAddress(host, "GetConfigPathW")));
 }

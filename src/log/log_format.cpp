@@ -9,9 +9,8 @@ constexpr wchar_t kFallbackFolder[] = L"C:\\";
 }  // namespace
 
 size_t FormatLogPrefix(const SYSTEMTIME& t, wchar_t (&out)[kLogPrefixBufferChars]) {
-    const int n = std::swprintf(out, kLogPrefixBufferChars, L"[%04d-%02d-%02d %02d:%02d:%02d.%03d] ",
-                                t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                                t.wMilliseconds);
+    const int n = std::swprintf(out, kLogPrefixBufferChars, L"[%04d-%02d-%02d %02d:%02d:%02d.%03d] ", t.wYear, t.wMonth,
+                                t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
     return n > 0 ? static_cast<size_t>(n) : 0;
 }
 

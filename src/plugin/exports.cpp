@@ -124,10 +124,9 @@ __declspec(dllexport) HWND DVP_CreateViewer(HWND parent, const RECT* rect, DWORD
         } else {
             GetClientRect(parent, &area);
         }
-        HWND viewer = CreateWindowExW(0, kViewerClassName, L"",
-                                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP,
-                                      area.left, area.top, area.right - area.left, area.bottom - area.top,
-                                      parent, nullptr, moduleInstance, nullptr);
+        HWND viewer = CreateWindowExW(
+            0, kViewerClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, area.left,
+            area.top, area.right - area.left, area.bottom - area.top, parent, nullptr, moduleInstance, nullptr);
         LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=0x%p", viewer);
         return viewer;
     });

@@ -81,8 +81,8 @@ void FillMappingList(HWND list, const std::vector<MappingEntry>& mappings) {
 
 // The selected row as an index into editMappings, or -1.
 int SelectedMapping(HWND dialog, const ConfigDialogState& state) {
-    const auto row = static_cast<int>(SendMessageW(MappingList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                                   MAKELPARAM(LVNI_SELECTED, 0)));
+    const auto row = static_cast<int>(
+        SendMessageW(MappingList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
     if (row < 0 || static_cast<size_t>(row) >= state.editMappings.size()) return -1;
     return row;
 }
@@ -132,8 +132,7 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM lParam) {
 INT_PTR OnSize(HWND dialog, WPARAM wParam, LPARAM lParam) {
     ConfigDialogState* state = WindowData<ConfigDialogState>(dialog);
     if (!state || state->initWidth <= 0 || wParam == SIZE_MINIMIZED) return FALSE;
-    const GrowthDelta growth =
-        GrowthBeyondInitial(LOWORD(lParam), HIWORD(lParam), state->initWidth, state->initHeight);
+    const GrowthDelta growth = GrowthBeyondInitial(LOWORD(lParam), HIWORD(lParam), state->initWidth, state->initHeight);
     HDWP batch = BeginDeferWindowPos(static_cast<int>(kLayoutControlCount));
     if (!batch) return FALSE;
     const auto moves = ComputeConfigLayout(state->ctrlRects, growth);
@@ -236,20 +235,11 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
     ConfigDialogState* state = WindowData<ConfigDialogState>(dialog);
     if (!state) return FALSE;
     switch (id) {
-    case IDOK:
-        OnOk(dialog, *state);
-        return TRUE;
-    case IDC_ADD:
-        OnAdd(dialog, *state);
-        return TRUE;
-    case IDC_EDIT:
-        OnEdit(dialog, *state);
-        return TRUE;
-    case IDC_DELETE:
-        OnDelete(dialog, *state);
-        return TRUE;
-    default:
-        return FALSE;
+        case IDOK: OnOk(dialog, *state); return TRUE;
+        case IDC_ADD: OnAdd(dialog, *state); return TRUE;
+        case IDC_EDIT: OnEdit(dialog, *state); return TRUE;
+        case IDC_DELETE: OnDelete(dialog, *state); return TRUE;
+        default: return FALSE;
     }
 }
 
@@ -290,22 +280,14 @@ HWND CreateConfigDialog(HWND parent, HWND notifyWnd, DWORD notifyData) {
 INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         switch (message) {
-        case WM_INITDIALOG:
-            return OnInitDialog(dialog, lParam);
-        case WM_SIZE:
-            return OnSize(dialog, wParam, lParam);
-        case WM_GETMINMAXINFO:
-            return OnGetMinMaxInfo(dialog, lParam);
-        case WM_NOTIFY:
-            return OnNotify(dialog, lParam);
-        case WM_APP:
-            return OnEditSelected(dialog);
-        case WM_COMMAND:
-            return OnCommand(dialog, wParam);
-        case WM_NCDESTROY:
-            return OnNcDestroy(dialog);
-        default:
-            return FALSE;
+            case WM_INITDIALOG: return OnInitDialog(dialog, lParam);
+            case WM_SIZE: return OnSize(dialog, wParam, lParam);
+            case WM_GETMINMAXINFO: return OnGetMinMaxInfo(dialog, lParam);
+            case WM_NOTIFY: return OnNotify(dialog, lParam);
+            case WM_APP: return OnEditSelected(dialog);
+            case WM_COMMAND: return OnCommand(dialog, wParam);
+            case WM_NCDESTROY: return OnNcDestroy(dialog);
+            default: return FALSE;
         }
     } catch (...) {
         LogPrintf(L"%sunexpected failure, message ignored", kDlgProcTag);

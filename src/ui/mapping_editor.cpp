@@ -48,16 +48,15 @@ void OnOk(HWND dialog) {
     std::wstring exts = GetDlgItemString(dialog, IDC_EXTS);
     std::wstring exePath = GetDlgItemString(dialog, IDC_EXE_PATH);
     switch (CheckMappingFields(group, exts, exePath)) {
-    case MappingFieldsCheck::EmptyField:
-        MessageBoxW(dialog, kEmptyFieldText, kMessageCaption, MB_ICONWARNING);
-        return;
-    case MappingFieldsCheck::TabOrLineBreak:
-        // The stored format separates fields by tabs and records by line feeds: such a
-        // mapping would come back split.
-        MessageBoxW(dialog, kTabOrLineBreakText, kMessageCaption, MB_ICONWARNING);
-        return;
-    case MappingFieldsCheck::Ok:
-        break;
+        case MappingFieldsCheck::EmptyField:
+            MessageBoxW(dialog, kEmptyFieldText, kMessageCaption, MB_ICONWARNING);
+            return;
+        case MappingFieldsCheck::TabOrLineBreak:
+            // The stored format separates fields by tabs and records by line feeds: such a
+            // mapping would come back split.
+            MessageBoxW(dialog, kTabOrLineBreakText, kMessageCaption, MB_ICONWARNING);
+            return;
+        case MappingFieldsCheck::Ok: break;
     }
     MappingEntry& entry = *WindowData<MappingEntry>(dialog);
     entry.group = std::move(group);
@@ -87,17 +86,10 @@ void OnBrowse(HWND dialog) {
 
 INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-        OnOk(dialog);
-        return TRUE;
-    case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    case IDC_BROWSE:
-        OnBrowse(dialog);
-        return TRUE;
-    default:
-        return FALSE;
+        case IDOK: OnOk(dialog); return TRUE;
+        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
+        case IDC_BROWSE: OnBrowse(dialog); return TRUE;
+        default: return FALSE;
     }
 }
 
@@ -116,15 +108,10 @@ bool RunMappingEditor(HWND owner, MappingEntry& entry) {
 INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         switch (message) {
-        case WM_INITDIALOG:
-            return OnInitDialog(dialog, lParam);
-        case WM_COMMAND:
-            return OnCommand(dialog, wParam);
-        case WM_DESTROY:
-            ReleaseDialogIcons(dialog);
-            return FALSE;
-        default:
-            return FALSE;
+            case WM_INITDIALOG: return OnInitDialog(dialog, lParam);
+            case WM_COMMAND: return OnCommand(dialog, wParam);
+            case WM_DESTROY: ReleaseDialogIcons(dialog); return FALSE;
+            default: return FALSE;
         }
     } catch (...) {
         LogPrintf(L"%sunexpected failure, message ignored", kEditorTag);

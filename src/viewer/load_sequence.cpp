@@ -28,8 +28,7 @@ void DrawPlaceholder(HWND viewer) {
 // The running player can take the file only if its window is still there, it was started from
 // exactly this executable (letter case included, no normalisation) and it has a pipe.
 bool CanReusePlayer(const ViewerWindowState& state, const std::wstring& playerPath) {
-    return state.childHwnd && IsWindow(state.childHwnd) && state.exePath == playerPath &&
-           !state.pipeName.empty();
+    return state.childHwnd && IsWindow(state.childHwnd) && state.exePath == playerPath && !state.pipeName.empty();
 }
 
 }  // namespace

@@ -74,7 +74,8 @@ private:
 SendReport CheckServer(HANDLE pipe, const ViewerWindowState& player) {
     ULONG server = 0;
     if (!GetNamedPipeServerProcessId(pipe, &server)) return {SendOutcome::ServerUnknown, GetLastError()};
-    return IsPlayerProcess(server, player) ? SendReport(SendOutcome::Sent) : SendReport(SendOutcome::NotThePlayer, server);
+    return IsPlayerProcess(server, player) ? SendReport(SendOutcome::Sent)
+                                           : SendReport(SendOutcome::NotThePlayer, server);
 }
 
 // What a write to a connection the player has closed, or is closing, fails with.

@@ -46,13 +46,15 @@ std::vector<std::wstring> SendOutcomeEntries(const SendReport& r) {
                                static_cast<unsigned long long>(kCommandBufferBytes - 1)));
         case SendOutcome::OpenFailed: return line(Format(L"CreateFileW failed, err=%lu", r.code));
         case SendOutcome::ServerUnknown: return line(Format(L"GetNamedPipeServerProcessId failed, err=%lu", r.code));
-        case SendOutcome::NotThePlayer: return line(Format(L"pipe served by pid %lu, not the player; not sent", r.code));
+        case SendOutcome::NotThePlayer:
+            return line(Format(L"pipe served by pid %lu, not the player; not sent", r.code));
         case SendOutcome::WriteFailed: return line(Format(L"WriteFile failed, err=%lu", r.code));
         // No error code to tell: the last one would be some other call's.
         case SendOutcome::WriteCut: return line(Format(L"wrote %lu of %lu bytes", r.code, r.of));
         case SendOutcome::NoReplyInTime: return line(Format(L"no reply within %lu ms", kPipeExchangeTimeoutMs));
         case SendOutcome::ReplyTooLong:
-            return line(Format(L"no reply within the first %llu bytes", static_cast<unsigned long long>(kReplyLimitBytes)));
+            return line(
+                Format(L"no reply within the first %llu bytes", static_cast<unsigned long long>(kReplyLimitBytes)));
     }
     return {};
 }
@@ -64,7 +66,8 @@ std::vector<std::wstring> LaunchOutcomeEntries(const LaunchReport& r) {
             return {Tagged(kLaunchTag, Format(L"mpv: embedded child hwnd=0x%p", static_cast<void*>(r.window)))};
         case LaunchOutcome::StartFailed:
             return {Tagged(kLaunchTag, Format(L"CreateProcessW FAILED, err=%lu (0x%08X)", r.code, r.code))};
-        case LaunchOutcome::ResumeFailed: return {Tagged(kLaunchTag, Format(L"  ResumeThread FAILED, err=%lu", r.code))};
+        case LaunchOutcome::ResumeFailed:
+            return {Tagged(kLaunchTag, Format(L"  ResumeThread FAILED, err=%lu", r.code))};
         case LaunchOutcome::PlayerExited:
             return {Tagged(kLaunchTag, Format(L"mpv: player exited with code %lu (0x%08X) before its window appeared",
                                               r.code, r.code)),

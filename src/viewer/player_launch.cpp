@@ -51,8 +51,9 @@ void PauseLettingSentMessagesThrough(HANDLE process) {
 bool PlayerEnded(const ViewerWindowState& state) {
     if (WaitForSingleObject(state.process.Get(), 0) != WAIT_OBJECT_0) return false;
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    return !(state.job && QueryInformationJobObject(state.job.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                                    sizeof(accounting), nullptr) &&
+    return !(state.job &&
+             QueryInformationJobObject(state.job.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                       sizeof(accounting), nullptr) &&
              accounting.ActiveProcesses > 0);
 }
 
@@ -103,10 +104,9 @@ LaunchReport Launch(HWND viewer, ViewerWindowState& state, const wchar_t* player
     const std::wstring windowNumber = WindowNumber(viewer);
     // Set before the start, so that even a failed start leaves the name it would have used.
     state.pipeName = PipeNameFor(viewer);
-    std::wstring commandLine = BuildPlayerCommandLine(playerPath, windowNumber, state.pipeName,
-                                                      CurrentPlayerParams(), filePath);
-    LogPrintf(L"%smpv using --wid=%s --input-ipc-server=%s", kLaunchTag, windowNumber.c_str(),
-              state.pipeName.c_str());
+    std::wstring commandLine = BuildPlayerCommandLine(playerPath, windowNumber, state.pipeName, CurrentPlayerParams(),
+                                                      filePath);
+    LogPrintf(L"%smpv using --wid=%s --input-ipc-server=%s", kLaunchTag, windowNumber.c_str(), state.pipeName.c_str());
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -114,8 +114,8 @@ LaunchReport Launch(HWND viewer, ViewerWindowState& state, const wchar_t* player
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started = {};
     // The application name is given so that the executable is never searched for on the path.
-    if (!CreateProcessW(playerPath, commandLine.data(), nullptr, nullptr, FALSE, kPlayerCreationFlags, nullptr,
-                        nullptr, &startup, &started))
+    if (!CreateProcessW(playerPath, commandLine.data(), nullptr, nullptr, FALSE, kPlayerCreationFlags, nullptr, nullptr,
+                        &startup, &started))
         return {LaunchOutcome::StartFailed, GetLastError()};
     LogPrintf(L"%sCreateProcessW OK, pid=%lu", kLaunchTag, started.dwProcessId);
     state.process.Reset(started.hProcess);
@@ -126,7 +126,8 @@ LaunchReport Launch(HWND viewer, ViewerWindowState& state, const wchar_t* player
     state.job = CreateKillOnCloseJob(state.process.Get());
     const uint64_t launch = state.launch = ++launchCount;
     // The suspended process stays in the state for KillChild.
-    if (ResumeThread(state.thread.Get()) == static_cast<DWORD>(-1)) return {LaunchOutcome::ResumeFailed, GetLastError()};
+    if (ResumeThread(state.thread.Get()) == static_cast<DWORD>(-1))
+        return {LaunchOutcome::ResumeFailed, GetLastError()};
 
     HWND child = nullptr;
     switch (SearchPlayerWindow(viewer, state, launch, child)) {

@@ -92,10 +92,12 @@ std::wstring BuildPlayerCommandLine(std::wstring_view playerPath, std::wstring_v
 std::optional<std::string> PathToUtf8(std::wstring_view path) {
     if (path.empty()) return std::string();
     const int units = static_cast<int>(path.size());
-    const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path.data(), units, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path.data(), units, nullptr, 0, nullptr,
+                                         nullptr);
     if (size <= 0) return std::nullopt;
     std::string utf8(static_cast<size_t>(size), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path.data(), units, utf8.data(), size, nullptr, nullptr) != size)
+    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path.data(), units, utf8.data(), size, nullptr, nullptr) !=
+        size)
         return std::nullopt;
     return utf8;
 }
@@ -150,8 +152,7 @@ bool IsEventLine(std::string_view line) {
             if (close == std::string_view::npos) return false;
             // A key is a string that a colon follows; only the outer object's keys count.
             const size_t next = SkipBlanks(line, close + 1);
-            if (depth == 1 && next < line.size() && line[next] == ':' &&
-                line.substr(at, close + 1 - at) == "\"event\"")
+            if (depth == 1 && next < line.size() && line[next] == ':' && line.substr(at, close + 1 - at) == "\"event\"")
                 return true;
             at = close;
         }

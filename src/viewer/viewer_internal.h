@@ -33,8 +33,7 @@ inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
 
 // Starts the player hidden in a kill-on-close job, finds its window among the viewer's children
 // and fits it to the viewer. Expects a state that KillChild has just emptied.
-LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath,
-                             const wchar_t* filePath);
+LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_t* playerPath, const wchar_t* filePath);
 
 // Ends the player, if any, closes its handles and empties every field of the state.
 void KillChild(ViewerWindowState& state);
@@ -73,4 +72,3 @@ void EmbedPlayerWindow(HWND viewer, const ViewerWindowState& state, bool noticeD
 // Fits the player's window to the viewer's client area, without waiting for the player; nothing
 // when there is no such window.
 void ResizeChild(HWND viewer, const ViewerWindowState& state);
-

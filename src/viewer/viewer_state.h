@@ -9,9 +9,9 @@
 #include "viewer/outcomes.h"
 
 struct ViewerWindowState {
-    UniqueHandle process;       // the player process
-    UniqueHandle thread;        // its primary thread
-    UniqueHandle job;           // kill-on-close job holding the process
+    UniqueHandle process;  // the player process
+    UniqueHandle thread;   // its primary thread
+    UniqueHandle job;      // kill-on-close job holding the process
     DWORD pid = 0;
     HWND childHwnd = nullptr;   // the player's window; owned by the player, may vanish any time
     std::wstring pipeName;      // the player's JSON command pipe

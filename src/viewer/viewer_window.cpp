@@ -153,9 +153,7 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
             return 0;
         }
         case WM_ERASEBKGND: return 1;
-        case WM_MOUSEACTIVATE:
-            OnFocus(hwnd, state);
-            return MA_ACTIVATE;
+        case WM_MOUSEACTIVATE: OnFocus(hwnd, state); return MA_ACTIVATE;
         case WM_PARENTNOTIFY: return 0;
         default: break;
     }

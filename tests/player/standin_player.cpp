@@ -66,8 +66,25 @@ constexpr UINT kMsgFileChanged = WM_APP + 1;
 constexpr DWORD kPipeBuffer = 4096;
 
 enum class Mode {
-    Normal, NoWindow, LateWindow, ErrorReply, NoReply, ExitAfterWindow, ExitAtOnce, Freeze, SlowStart, CloseHost,
-    NoPipe, Events, EventsOnly, DropIdle, Launcher, LauncherExits, AnswerOnce, ReplaceWindow, Redisable
+    Normal,
+    NoWindow,
+    LateWindow,
+    ErrorReply,
+    NoReply,
+    ExitAfterWindow,
+    ExitAtOnce,
+    Freeze,
+    SlowStart,
+    CloseHost,
+    NoPipe,
+    Events,
+    EventsOnly,
+    DropIdle,
+    Launcher,
+    LauncherExits,
+    AnswerOnce,
+    ReplaceWindow,
+    Redisable
 };
 constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
 
@@ -96,8 +113,8 @@ struct Player {
     std::atomic<HWND> window{nullptr};  // null until (and unless) the window exists
     bool replacing = false;             // its own window is being destroyed to make another
     SRWLOCK fileLock = SRWLOCK_INIT;
-    std::wstring file;                  // guarded by fileLock
-    SRWLOCK logLock = SRWLOCK_INIT;     // one writer at a time keeps chunks whole in the log
+    std::wstring file;               // guarded by fileLock
+    SRWLOCK logLock = SRWLOCK_INIT;  // one writer at a time keeps chunks whole in the log
 };
 
 class ExclusiveLock {
@@ -153,8 +170,8 @@ void RecordCommandLine() {
     const wchar_t* line = GetCommandLineW();
     const std::wstring temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     {
-        UniqueFile f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile f(
+            CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!f) return;
         const DWORD bytes = static_cast<DWORD>(lstrlenW(line)) * static_cast<DWORD>(sizeof(wchar_t));
         DWORD written = 0;
@@ -171,8 +188,8 @@ void AppendToLog(Player& player, const char* data, DWORD size) {
     if (player.pipeLog.empty()) return;
     ExclusiveLock guard(player.logLock);
     UniqueFile f(CreateFileW(player.pipeLog.c_str(), FILE_APPEND_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (f) WriteFile(f.Get(), data, size, &written, nullptr);
 }
@@ -209,9 +226,10 @@ bool ReadHex4(std::string_view s, size_t at, std::uint32_t& out) {
     out = 0;
     for (size_t i = at; i < at + 4; ++i) {
         const char c = s[i];
-        const int v = (c >= '0' && c <= '9') ? c - '0'
-                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        const int v = (c >= '0' && c <= '9')   ? c - '0'
+                      : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                      : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                               : -1;
         if (v < 0) return false;
         out = out * 16 + static_cast<std::uint32_t>(v);
     }
@@ -229,7 +247,10 @@ bool ParseLoadfile(std::string_view line, std::wstring& path) {
         const char c = line[i];
         if (c == '"') break;
         if (static_cast<unsigned char>(c) < 0x20) return false;  // JSON has no raw control bytes in strings
-        if (c != '\\') { utf8 += c; continue; }
+        if (c != '\\') {
+            utf8 += c;
+            continue;
+        }
         if (++i >= line.size()) return false;
         switch (line[i]) {
             case 'n': utf8 += '\n'; break;
@@ -241,15 +262,17 @@ bool ParseLoadfile(std::string_view line, std::wstring& path) {
                 std::uint32_t cp = 0, low = 0;
                 if (!ReadHex4(line, i + 1, cp)) return false;
                 i += 4;
-                if (cp >= 0xD800 && cp < 0xDC00 && line.substr(i + 1, 2) == "\\u" &&
-                    ReadHex4(line, i + 3, low) && low >= 0xDC00 && low < 0xE000) {
+                if (cp >= 0xD800 && cp < 0xDC00 && line.substr(i + 1, 2) == "\\u" && ReadHex4(line, i + 3, low) &&
+                    low >= 0xDC00 && low < 0xE000) {
                     cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                     i += 6;
                 }
                 AppendUtf8(utf8, cp);
                 break;
             }
-            case '\\': case '"': case '/': utf8 += line[i]; break;
+            case '\\':
+            case '"':
+            case '/': utf8 += line[i]; break;
             default: return false;
         }
     }
@@ -319,7 +342,8 @@ DWORD WINAPI ClientThread(void* param) {
         char buffer[kPipeBuffer];
         DWORD got = 0;
         bool writable = true;
-        while (ClientSendsInTime(*client->player, client->pipe.Get()) && ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        while (ClientSendsInTime(*client->player, client->pipe.Get()) &&
+               ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
             AppendToLog(*client->player, buffer, got);
             pending.append(buffer, got);
             size_t end = 0;
@@ -369,8 +393,8 @@ private:
 
 UniqueFile CreateInstance(const std::wstring& name, DWORD firstFlag = 0, SECURITY_ATTRIBUTES* security = nullptr) {
     return UniqueFile(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | firstFlag,
-                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                       PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, security));
+                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                                       kPipeBuffer, kPipeBuffer, 0, security));
 }
 
 // The first instance claims the name as mpv does: it fails when someone already serves it (on
@@ -505,9 +529,8 @@ bool CreatePlayerWindow(Player& player, HINSTANCE instance) {
         ExclusiveLock guard(player.fileLock);
         title = player.file;
     }
-    HWND hwnd = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"mpv", title.c_str(),
-                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, rc.right - rc.left,
-                                rc.bottom - rc.top, player.parent, nullptr, instance, &player);
+    HWND hwnd = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"mpv", title.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0,
+                                0, rc.right - rc.left, rc.bottom - rc.top, player.parent, nullptr, instance, &player);
     if (!hwnd) return false;
     EnableWindow(hwnd, FALSE);
     player.window.store(hwnd);
@@ -580,7 +603,6 @@ bool ParseArguments(Player& player) {
     player.pipeLog = GetEnv(L"STANDIN_PIPE_LOG");
     return true;
 }
-
 
 // The real player started behind a launcher: same program and arguments, plain stand-in, and as
 // a child it is in the launcher's job.

@@ -18,7 +18,7 @@ std::wstring UsePrivateTempFolder() {
     wchar_t base[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, base);
     tempFolder = std::wstring(base) + L"tsv-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                   std::to_wstring(GetTickCount64()) + L"\\";
+                 std::to_wstring(GetTickCount64()) + L"\\";
     CreateDirectoryW(tempFolder.c_str(), nullptr);
     SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
     SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
@@ -70,8 +70,7 @@ void DeleteLog() { DeleteFileW((tempFolder + L"Tessoravin.log").c_str()); }
 int CountLogLines(const std::wstring& needle) {
     const std::wstring log = ReadLog();
     int count = 0;
-    for (size_t pos = log.find(needle); pos != std::wstring::npos; pos = log.find(needle, pos + needle.size()))
-        ++count;
+    for (size_t pos = log.find(needle); pos != std::wstring::npos; pos = log.find(needle, pos + needle.size())) ++count;
     return count;
 }
 
@@ -257,8 +256,8 @@ void WriteTestClip(const std::wstring& path) {
     std::string frames;
     for (uint32_t frame = 0; frame < kFrames; ++frame)
         frames += Chunk("00db", std::string(kFrameBytes, static_cast<char>(20 + frame * 20)));
-    const std::string headers =
-        List("hdrl", Chunk("avih", mainHeader) + List("strl", Chunk("strh", streamHeader) + Chunk("strf", format)));
+    const std::string headers = List(
+        "hdrl", Chunk("avih", mainHeader) + List("strl", Chunk("strh", streamHeader) + Chunk("strf", format)));
     const std::string riff = Chunk("RIFF", "AVI " + headers + List("movi", frames));
     WriteFileBytes(path, riff);
 }
@@ -266,7 +265,8 @@ void WriteTestClip(const std::wstring& path) {
 void WriteTestTone(const std::wstring& path) {
     constexpr uint32_t kRate = 8000;
     std::string format;  // PCM, mono, 16 bits
-    Put16(format, 1), Put16(format, 1), Put32(format, kRate), Put32(format, kRate * 2), Put16(format, 2), Put16(format, 16);
+    Put16(format, 1), Put16(format, 1), Put32(format, kRate), Put32(format, kRate * 2), Put16(format, 2),
+        Put16(format, 16);
     std::string samples;
     for (uint32_t i = 0; i < kRate; ++i) Put16(samples, static_cast<uint16_t>(8000 * std::sin(i * 0.3)));
     WriteFileBytes(path, Chunk("RIFF", "WAVE" + Chunk("fmt ", format) + Chunk("data", samples)));

@@ -45,8 +45,7 @@ TEST(AliasText, DecodesXmlReferencesAndKeepsAnythingElseAsWritten) {
         {L"&foo&amp; x&", L"&foo& x&"},
         {L"&am p;", L"&am p;"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(DecodeXmlText(c.text), c.expected) << WideToUtf8(c.text);
+    for (const Case& c : cases) EXPECT_EQ(DecodeXmlText(c.text), c.expected) << WideToUtf8(c.text);
 }
 
 TEST(AliasText, FirstDefinitionWinsAndOnlyItIsLogged) {
@@ -83,9 +82,8 @@ TEST(AliasText, MalformedEntriesAreSkippedOrStopTheScan) {
 
 TEST(AliasText, ExpandsAliasesWithHomeFirst) {
     const AliasTable table{
-        {L"tools", L"D:\\Tools"},      {L"chain", L"/tools/sub"}, {L"self", L"/self"},
-        {L"empty", L""},               {L"", L"E:\\root"},        {L"home", L"Z:\\from-file"},
-        {L"fwd", L"C:/forward/slash"},
+        {L"tools", L"D:\\Tools"}, {L"chain", L"/tools/sub"},   {L"self", L"/self"},           {L"empty", L""},
+        {L"", L"E:\\root"},       {L"home", L"Z:\\from-file"}, {L"fwd", L"C:/forward/slash"},
     };
     struct Case {
         const wchar_t* path;
@@ -97,8 +95,8 @@ TEST(AliasText, ExpandsAliasesWithHomeFirst) {
         {L"/home\\x", L"", L"Z:\\from-file\\x"},  // the file's "home" only without the host
         {L"/Tools\\mpv.exe", L"C:\\Opus", L"D:\\Tools\\mpv.exe"},
         {L"/chain/mpv.exe", L"", L"D:\\Tools\\sub\\mpv.exe"},
-        {L"/self\\x", L"", L"/self\\x"},           // 20 passes, still a slash: no replacement
-        {L"/unknown/a/b", L"", L"/unknown/a/b"},   // unknown alias: unchanged
+        {L"/self\\x", L"", L"/self\\x"},          // 20 passes, still a slash: no replacement
+        {L"/unknown/a/b", L"", L"/unknown/a/b"},  // unknown alias: unchanged
         {L"C:/not/an/alias", L"", L"C:/not/an/alias"},
         {L"relative/x", L"", L"relative/x"},
         {L"", L"", L""},
@@ -107,8 +105,7 @@ TEST(AliasText, ExpandsAliasesWithHomeFirst) {
         {L"/", L"", L"E:\\root"},
         {L"/fwd", L"", L"C:\\forward\\slash"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ExpandAliasPath(c.path, table, c.home), c.expected) << WideToUtf8(c.path);
+    for (const Case& c : cases) EXPECT_EQ(ExpandAliasPath(c.path, table, c.home), c.expected) << WideToUtf8(c.path);
 }
 
 TEST(AliasText, AliasFileSitsBesideTheConfigurationPath) {

@@ -71,7 +71,8 @@ TEST(PluginConfig, FirstMappingWinsForRepeatedGroupsAndExtensions) {
     EXPECT_EQ(config.extToGroup.at(L".x"), L"audio");
     EXPECT_EQ(config.handleExts, L".mkv;.mp4;.avi;.mp3;..x");
     // Every group an extension points to has a player entry.
-    for (const auto& [ext, group] : config.extToGroup) EXPECT_EQ(config.groupToViewer.count(group), 1u) << WideToUtf8(ext);
+    for (const auto& [ext, group] : config.extToGroup)
+        EXPECT_EQ(config.groupToViewer.count(group), 1u) << WideToUtf8(ext);
 }
 
 TEST(PluginConfig, EmptyListsGiveEmptyIndexes) {

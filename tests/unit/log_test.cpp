@@ -73,10 +73,10 @@ TEST(Log, PrintfAddsCrLfOnlyWhenTheLineHasRoomAndNoLineFeed) {
         wchar_t last;
         bool crlfAdded;
     } cases[] = {
-        {1, L'x', true}, {2045, L'x', true}, {2046, L'x', false}, {2047, L'x', false},
-        {5000, L'x', false},  // cut at 2047, written without a line end
-        {10, L'\n', false},   // already ends in a line feed
-        {0, L'x', false},     // empty: the prefix alone
+        {1, L'x', true},     {2045, L'x', true},  {2046, L'x', false},
+        {2047, L'x', false}, {5000, L'x', false},  // cut at 2047, written without a line end
+        {10, L'\n', false},                        // already ends in a line feed
+        {0, L'x', false},                          // empty: the prefix alone
     };
     for (const Case& c : cases) {
         DeleteLog();
@@ -147,8 +147,7 @@ TEST(Log, EntriesFromTwoThreadsNeverInterleave) {
 TEST(Log, ConcurrentFirstCallsInitialiseOnce) {
     // Several threads race to be first; every entry must land in the one file with one mark.
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([t] { LogPrintf(L"[Race] thread %d", t); });
+    for (int t = 0; t < 8; ++t) threads.emplace_back([t] { LogPrintf(L"[Race] thread %d", t); });
     for (auto& thread : threads) thread.join();
     const std::string bytes = ReadLogBytes();
     EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2));
@@ -218,8 +217,8 @@ TEST(Log, FullLogMovesAsideAndTheEntryStartsAFreshLog) {
 TEST(Log, FullLogHeldOpenElsewhereIsAppendedToUntilItCanMove) {
     MakeLog(kLogSizeLimitBytes);
     // Another program, or the host in another process, holds it without delete sharing.
-    HANDLE holder = CreateFileW(LogFilePath(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE holder = CreateFileW(LogFilePath(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     LogWrite(L"[T] while held\r\n");
     LogPrintf(L"[T] %s", L"still held");
@@ -245,10 +244,8 @@ TEST(Log, PathFallsBackToDriveRootWhenTheTemporaryFolderIsUnusable) {
     const std::wstring fits(245, L'x');  // 245 + 14 = 259 units: just fits
     const std::wstring tooLong(246, L'x');
     const Case cases[] = {
-        {L"C:\\Temp\\", 8, L"C:\\Temp\\Tessoravin.log"},
-        {L"", 0, L"C:\\Tessoravin.log"},
-        {L"C:\\Temp\\", 260, L"C:\\Tessoravin.log"},
-        {fits, 245, fits + L"Tessoravin.log"},
+        {L"C:\\Temp\\", 8, L"C:\\Temp\\Tessoravin.log"}, {L"", 0, L"C:\\Tessoravin.log"},
+        {L"C:\\Temp\\", 260, L"C:\\Tessoravin.log"},     {fits, 245, fits + L"Tessoravin.log"},
         {tooLong, 246, L"C:\\Tessoravin.log"},
     };
     for (const Case& c : cases) {

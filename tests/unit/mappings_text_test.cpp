@@ -21,8 +21,8 @@ TEST(MappingsText, ParseTrimsFieldsAndDropsUnusableLines) {
          {{L"video", L"mkv", L"C:\\a.exe"}, {L"audio", L"mp3", L"C:\\b.exe"}}},
         {L" video \t mkv \t C:\\a b\\c.exe \n", {{L"video", L"mkv", L"C:\\a b\\c.exe"}}},
         {L"g\te\tC:\\x\ty\t", {{L"g", L"e", L"C:\\x\ty"}}},  // a third tab stays inside the path
-        {L"g\t\tC:\\x", {}},                                  // empty middle field
-        {L"g\te", {}},                                        // one tab only
+        {L"g\t\tC:\\x", {}},                                 // empty middle field
+        {L"g\te", {}},                                       // one tab only
         {L"novalue", {}},
         {L" \t \t ", {}},
         {L"", {}},
@@ -40,9 +40,10 @@ TEST(MappingsText, SerializeWritesFieldsVerbatimWithoutTrailingLineFeed) {
     Mappings defaults;
     std::wstring params;
     PopulateDefaults(defaults, params);
-    EXPECT_EQ(SerializeMappings(defaults),
-              L"video\tmkv;mp4;avi;mov;wmv;flv;webm;m4v;mpg;mpeg;m2ts;ts;vob;ogv;3gp;rm;rmvb\t/home\\viewers\\mpv\\mpv.exe\n"
-              L"audio\tmp3;flac;wav;aac;m4a;ogg;opus;wma;ape;alac;aiff;mid;midi\t/home\\viewers\\mpv\\mpv.exe");
+    EXPECT_EQ(
+        SerializeMappings(defaults),
+        L"video\tmkv;mp4;avi;mov;wmv;flv;webm;m4v;mpg;mpeg;m2ts;ts;vob;ogv;3gp;rm;rmvb\t/home\\viewers\\mpv\\mpv.exe\n"
+        L"audio\tmp3;flac;wav;aac;m4a;ogg;opus;wma;ape;alac;aiff;mid;midi\t/home\\viewers\\mpv\\mpv.exe");
     EXPECT_EQ(ParseMappings(SerializeMappings(defaults)), defaults);
 }
 

@@ -48,13 +48,16 @@ TEST(WithoutHost, SaveFailsAndSaysWhy) {
 TEST(WithoutHost, ConfigPathFallsBackToTheLiteralPlaceholder) {
     LocateConfigPath();
     EXPECT_EQ(configPath, L"<OPUSPATH_CONFIG>\\Tessoravin.oxc");
-    EXPECT_TRUE(LogContains(L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\Tessoravin.oxc]\r\n"));
+    EXPECT_TRUE(
+        LogContains(L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\Tessoravin.oxc]\r\n"));
 }
 
 TEST(WithoutHost, AliasesLoadOnceAndOnlyHomeIsUnknown) {
     EXPECT_EQ(AliasResolver::Load(), 0u);
     EXPECT_EQ(AliasResolver::Load(), 0u);
-    EXPECT_EQ(CountLogLines(L"[AliasResolver::Load] AliasResolver: dopus.exe module not found (not in DOpus process?)\r\n"), 1);
+    EXPECT_EQ(
+        CountLogLines(L"[AliasResolver::Load] AliasResolver: dopus.exe module not found (not in DOpus process?)\r\n"),
+        1);
     EXPECT_EQ(AliasResolver::HomeFolder(L"home"), L"");
     EXPECT_EQ(AliasResolver::ExpandPath(L"/home\\mpv.exe"), L"/home\\mpv.exe");
 }

@@ -20,7 +20,8 @@ TEST(Text, TrimRemovesOnlyBlankTabCrLfAtBothEnds) {
         {L"\vx\f", L"\vx\f"},                  // neither are vertical tab and form feed
         {L" \t a\tb \n", L"a\tb"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Trim(c.input), c.expected) << "input [" << testing::PrintToString(std::wstring(c.input)) << "]";
+    for (const auto& c : cases)
+        EXPECT_EQ(Trim(c.input), c.expected) << "input [" << testing::PrintToString(std::wstring(c.input)) << "]";
 }
 
 TEST(Text, ToLowerChangesOnlyAsciiLetters) {

@@ -39,7 +39,7 @@ TEST(DialogRules, MappingFieldsMustBeFilledAndFreeOfTabsAndLineBreaks) {
     };
     const Case cases[] = {
         {L"video", L"mkv;mp4", L"C:\\mpv.exe", Ok}, {L" ", L" ", L" ", Ok},  // blanks are text
-        {L"\t", L"mkv", L"p", TabOrLineBreak},       {L"g", L"mkv", L"\r\n", TabOrLineBreak},
+        {L"\t", L"mkv", L"p", TabOrLineBreak},      {L"g", L"mkv", L"\r\n", TabOrLineBreak},
         {L"g\v", L"mkv\f", L"p\x2028", Ok},  // only what the stored format cannot hold
     };
     for (const Case& c : cases)

@@ -102,7 +102,8 @@ TEST(PlayerReply, EventLinesAreObjectsWithAnEventKey) {
 // wherever the pieces split; without one, more is needed until 64 KiB have been looked at.
 TEST(PlayerReply, TheReplyIsTheFirstLineThatIsNotAnEvent) {
     using State = ReplyLineReader::State;
-    const std::string event = R"({"event":"client-message","args":["success"]})" "\n";
+    const std::string event = R"({"event":"client-message","args":["success"]})"
+                              "\n";
     const std::string reply = R"({"data":null,"request_id":0,"error":"success"})";
     // After one event, an event line that ends exactly at the limit: {"event":1, filler }\n
     const std::string filler(kReplyLimitBytes - event.size() - 13, ' ');
@@ -119,7 +120,7 @@ TEST(PlayerReply, TheReplyIsTheFirstLineThatIsNotAnEvent) {
         {{event, event, reply}, State::NeedMore, ""},
         {{event + "{\"event\":1," + filler + "}\n"}, State::Overflow, ""},
         {{event + "{\"event\":1," + filler.substr(1) + "}\n", "x\n"}, State::Overflow, ""},  // one byte over
-        {{event + "{\"event\":1," + filler.substr(2) + "}\n", "x\n"}, State::Reply, "x"},     // just fits
+        {{event + "{\"event\":1," + filler.substr(2) + "}\n", "x\n"}, State::Reply, "x"},    // just fits
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         ReplyLineReader reader;
@@ -152,14 +153,16 @@ TEST(Outcomes, EachValueWritesItsOwnEntries) {
         {SendOutcomeEntries({SendOutcome::CommandTooLong}), {send + L"command longer than 2047 bytes, not sent"}},
         {SendOutcomeEntries({SendOutcome::OpenFailed, 2}), {send + L"CreateFileW failed, err=2"}},
         {SendOutcomeEntries({SendOutcome::ServerUnknown, 6}), {send + L"GetNamedPipeServerProcessId failed, err=6"}},
-        {SendOutcomeEntries({SendOutcome::NotThePlayer, 4242}), {send + L"pipe served by pid 4242, not the player; not sent"}},
+        {SendOutcomeEntries({SendOutcome::NotThePlayer, 4242}),
+         {send + L"pipe served by pid 4242, not the player; not sent"}},
         {SendOutcomeEntries({SendOutcome::WriteFailed, 232}), {send + L"WriteFile failed, err=232"}},
         {SendOutcomeEntries({SendOutcome::WriteCut, 10, 52}), {send + L"wrote 10 of 52 bytes"}},
         {SendOutcomeEntries({SendOutcome::NoReplyInTime}), {send + L"no reply within 2000 ms"}},
         {SendOutcomeEntries({SendOutcome::ReplyTooLong}), {send + L"no reply within the first 65536 bytes"}},
         {LaunchOutcomeEntries({LaunchOutcome::Embedded, 0, reinterpret_cast<HWND>(0x201A4)}),
          {launch + L"mpv: embedded child hwnd=0x00000000000201A4"}},
-        {LaunchOutcomeEntries({LaunchOutcome::StartFailed, 2}), {launch + L"CreateProcessW FAILED, err=2 (0x00000002)"}},
+        {LaunchOutcomeEntries({LaunchOutcome::StartFailed, 2}),
+         {launch + L"CreateProcessW FAILED, err=2 (0x00000002)"}},
         {LaunchOutcomeEntries({LaunchOutcome::ResumeFailed, 5}), {launch + L"  ResumeThread FAILED, err=5"}},
         {LaunchOutcomeEntries({LaunchOutcome::PlayerExited, 0xC0000135}),
          {launch + L"mpv: player exited with code 3221225781 (0xC0000135) before its window appeared", noWindow}},

@@ -17,9 +17,8 @@ std::string AliasXml(const std::string& label, const std::string& folder) {
 }
 
 const std::string kBom = "\xEF\xBB\xBF";
-const std::string kAliases = "<?xml version=\"1.0\"?>\r\n<folderaliases>\r\n" +
-                             AliasXml("Tools", "D:\\Tools") + AliasXml("music", "/tools/Music") +
-                             AliasXml("loop", "/loop") + AliasXml("nothing", "") +
+const std::string kAliases = "<?xml version=\"1.0\"?>\r\n<folderaliases>\r\n" + AliasXml("Tools", "D:\\Tools") +
+                             AliasXml("music", "/tools/Music") + AliasXml("loop", "/loop") + AliasXml("nothing", "") +
                              AliasXml("TOOLS", "X:\\second") + AliasXml("unicode", "E:\\M\xC3\xBAsica") +
                              "</folderaliases>\r\n";
 

@@ -101,14 +101,16 @@ TEST(Persistence, DefaultsApplyWhenNothingUsableIsStored) {
         EXPECT_EQ(config.mpvParams, kDefaultParams) << c.name;  // stored parameters replaced too
     }
     EXPECT_TRUE(LogContains(L"[PluginConfig::Load]   no mappings loaded, using defaults\r\n"));
-    EXPECT_TRUE(LogContains(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 0, mapBuf=[video\tmkv\tC:\\a.exe]\r\n"));
+    EXPECT_TRUE(
+        LogContains(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 0, mapBuf=[video\tmkv\tC:\\a.exe]\r\n"));
     EXPECT_TRUE(LogContains(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 1, mapBuf=[(empty)]\r\n"));
 }
 
 TEST(Persistence, StoredMappingsLoadWithTheirParameters) {
-    fakehost::SetValue(L"mappings", L"video\tmkv;MP4\t\"C:\\Program Files\\mpv\\mpv.exe\"\r\n"
-                                    L"short\tline\n"
-                                    L"audio\tmp3\tC:\\x\tkept\r\n");
+    fakehost::SetValue(L"mappings",
+                       L"video\tmkv;MP4\t\"C:\\Program Files\\mpv\\mpv.exe\"\r\n"
+                       L"short\tline\n"
+                       L"audio\tmp3\tC:\\x\tkept\r\n");
     fakehost::SetValue(L"mpvParams", L"  --volume=50  ");
     const ConfigSnapshot config = Loaded();
     ASSERT_EQ(config.mappings.size(), 2u);
@@ -236,7 +238,8 @@ TEST(Persistence, ConfigPathFromTheHostFolder) {
         EXPECT_EQ(configPath, c.expected);
     }
     EXPECT_TRUE(LogContains(L"[LocateConfigPath] LocateConfigPath: [C:\\cfg\\Tessoravin.oxc]\r\n"));
-    EXPECT_TRUE(LogContains(L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\Tessoravin.oxc]\r\n"));
+    EXPECT_TRUE(
+        LogContains(L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\Tessoravin.oxc]\r\n"));
 }
 
 TEST(Persistence, ConfigPathIsLocatedOnceAtEntry) {

@@ -67,35 +67,47 @@ TEST(ViewerBounds, APlayerThatExitsAtOnceEndsTheSearchAndTheNextOneShows) {
 // frozen from the start, or answers the first message and then stops, after a check that it
 // answers and before the call that would follow that check.
 TEST(ViewerBounds, AFrozenPlayerNeverHoldsTheHost) {
-  for (const wchar_t* mode : {L"freeze", L"answeronce"}) {
-    ViewerHost pane(true);  // shown: focus only moves within an active frame
-    SetPlayerMode(mode);
-    DeleteLog();
-    const PlayerKiller safetyNet;
-    DWORD pid = 0;
-    int reusedLoads = 0;
-    const auto loadFrozen = [&](const wchar_t* file) {
-        ASSERT_EQ(pane.Load(file), 1);
-        pid = pane.State()->pid;
-        reusedLoads += pane.State()->lastLoad == LoadOutcome::Reused;
-    };
-    const struct {
-        const char* step;
-        ULONGLONG boundMs;
-        std::function<void()> action;
-    } steps[] = {
-        {"first load", 4000, [&] { loadFrozen(L"C:\\v\\a.mkv"); }},
-        {"0x8F08", 1500, [&] { pane.Send(kHostMsgResize, 0, MAKELPARAM(200, 100)); }},
-        {"WM_SIZE", 1500, [&] { MoveWindow(pane.viewer, 0, 0, 300, 200, TRUE); }},
-        {"focus", 1500, [&] { SetFocus(pane.viewer); pane.Send(WM_MOUSEACTIVATE); }},
-        {"second load", 4000, [&] { loadFrozen(L"C:\\v\\b.mkv"); }},
-        {"clear", 2500, [&] { pane.Clear(); EXPECT_FALSE(ProcessExists(pid)); }},
-        {"load after the clear", 4000, [&] { loadFrozen(L"C:\\v\\c.mkv"); }},
-        {"destroy", 2500, [&] { DestroyWindow(pane.viewer); EXPECT_FALSE(ProcessExists(pid)); }},
-    };
-    for (const auto& step : steps) EXPECT_LT(MillisecondsOf(step.action), step.boundMs) << step.step << mode;
-    EXPECT_EQ(reusedLoads, 1) << mode;  // the second load, over the pipe
-  }
+    for (const wchar_t* mode : {L"freeze", L"answeronce"}) {
+        ViewerHost pane(true);  // shown: focus only moves within an active frame
+        SetPlayerMode(mode);
+        DeleteLog();
+        const PlayerKiller safetyNet;
+        DWORD pid = 0;
+        int reusedLoads = 0;
+        const auto loadFrozen = [&](const wchar_t* file) {
+            ASSERT_EQ(pane.Load(file), 1);
+            pid = pane.State()->pid;
+            reusedLoads += pane.State()->lastLoad == LoadOutcome::Reused;
+        };
+        const struct {
+            const char* step;
+            ULONGLONG boundMs;
+            std::function<void()> action;
+        } steps[] = {
+            {"first load", 4000, [&] { loadFrozen(L"C:\\v\\a.mkv"); }},
+            {"0x8F08", 1500, [&] { pane.Send(kHostMsgResize, 0, MAKELPARAM(200, 100)); }},
+            {"WM_SIZE", 1500, [&] { MoveWindow(pane.viewer, 0, 0, 300, 200, TRUE); }},
+            {"focus", 1500,
+             [&] {
+                 SetFocus(pane.viewer);
+                 pane.Send(WM_MOUSEACTIVATE);
+             }},
+            {"second load", 4000, [&] { loadFrozen(L"C:\\v\\b.mkv"); }},
+            {"clear", 2500,
+             [&] {
+                 pane.Clear();
+                 EXPECT_FALSE(ProcessExists(pid));
+             }},
+            {"load after the clear", 4000, [&] { loadFrozen(L"C:\\v\\c.mkv"); }},
+            {"destroy", 2500,
+             [&] {
+                 DestroyWindow(pane.viewer);
+                 EXPECT_FALSE(ProcessExists(pid));
+             }},
+        };
+        for (const auto& step : steps) EXPECT_LT(MillisecondsOf(step.action), step.boundMs) << step.step << mode;
+        EXPECT_EQ(reusedLoads, 1) << mode;  // the second load, over the pipe
+    }
 }
 
 // A player that takes no messages for 800 ms after making its window: the load does not wait for
@@ -108,16 +120,20 @@ TEST(ViewerBounds, ASlowPlayerIsEmbeddedWithoutWaitingForIt) {
     ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
     const ULONGLONG returned = GetTickCount64();
     EXPECT_TRUE(WaitUntil(
-        [] { return CountLogLines(L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n") == 1; },
+        [] {
+            return CountLogLines(
+                       L"[LaunchAndEmbed]   player not answering yet, its window is enabled when it does\r\n") == 1;
+        },
         kPlayerWait));
     MoveWindow(pane.viewer, 0, 0, 400, 250, TRUE);  // also posted to the player, not waited for
 
     ASSERT_TRUE(WaitUntil([] { return Note("resumed") != 0; }, kPlayerWait));
     EXPECT_LT(returned, Note("resumed"));
     const HWND child = pane.State()->childHwnd;
-    const auto shown = [child] { return (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0; };  // the host frame is hidden
-    EXPECT_TRUE(
-        WaitUntil([&] { return shown() && IsWindowEnabled(child) && Fills(pane.viewer, child); }, kPlayerWait));
+    const auto shown = [child] {
+        return (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+    };  // the host frame is hidden
+    EXPECT_TRUE(WaitUntil([&] { return shown() && IsWindowEnabled(child) && Fills(pane.viewer, child); }, kPlayerWait));
 }
 
 // The player closes the viewer as it starts, which the viewer's thread handles while it looks for

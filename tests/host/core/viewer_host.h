@@ -71,8 +71,9 @@ struct ViewerHost {
         wc.lpszClassName = L"TessoravinTestHostPane";
         RegisterClassExW(&wc);
         if (RegisterViewerClass(wc.hInstance))
-            host = CreateWindowExW(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | (shown ? WS_VISIBLE : 0),
-                                   40, 40, 640, 400, nullptr, nullptr, wc.hInstance, nullptr);
+            host = CreateWindowExW(0, wc.lpszClassName, title,
+                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | (shown ? WS_VISIBLE : 0), 40, 40, 640, 400,
+                                   nullptr, nullptr, wc.hInstance, nullptr);
         viewer = AddViewer();
     }
     ~ViewerHost() { DestroyWindow(host); }

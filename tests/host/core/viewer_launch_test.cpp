@@ -25,11 +25,11 @@ TEST(ViewerLaunch, PlayerGetsTheCommandLineByteForByteAndEachViewerItsOwnPipe) {
         UsePlayer(PlayerPath(), params);
         pane.Clear();
         ASSERT_EQ(pane.Load(file.c_str()), 1);
-        EXPECT_EQ(PlayerCommandLine(),
-                  L"\"" + PlayerPath() + L"\" --wid=" + n + L" --input-ipc-server=\\\\.\\pipe\\dopus_mpv_" + n +
-                      L" --keep-open=yes --no-border --osc=yes --script-opts=osc-visibility=always"
-                      L" --cursor-autohide=no --input-default-bindings=yes --window-dragging=no" +
-                      (params.empty() ? L"" : L" " + params) + L" \"" + file + L"\"");
+        EXPECT_EQ(PlayerCommandLine(), L"\"" + PlayerPath() + L"\" --wid=" + n +
+                                           L" --input-ipc-server=\\\\.\\pipe\\dopus_mpv_" + n +
+                                           L" --keep-open=yes --no-border --osc=yes --script-opts=osc-visibility=always"
+                                           L" --cursor-autohide=no --input-default-bindings=yes --window-dragging=no" +
+                                           (params.empty() ? L"" : L" " + params) + L" \"" + file + L"\"");
     }
     ASSERT_EQ(pane.Load(L"C:\\v\\b.mp3", second), 1);
     EXPECT_EQ(pane.State()->pipeName, L"\\\\.\\pipe\\dopus_mpv_" + n);
@@ -65,8 +65,8 @@ TEST(ViewerLaunch, FailedStartsShowNothing) {
 // the stand-in notes IsProcessInJob as the first thing it does. The start without the suspension
 // loses that race too rarely to show here, so the flags are also checked where they are made.
 TEST(ViewerLaunch, ThePlayerRunsOnlyInsideItsJob) {
-    EXPECT_EQ(kPlayerCreationFlags, static_cast<DWORD>(CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT |
-                                                        CREATE_SUSPENDED));
+    EXPECT_EQ(kPlayerCreationFlags,
+              static_cast<DWORD>(CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED));
     BOOL selfInJob = TRUE;
     ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), nullptr, &selfInJob));
     ASSERT_FALSE(selfInJob) << "the player would inherit a job of the test's own";
@@ -85,8 +85,8 @@ TEST(ViewerLaunch, ALateWindowIsWaitedForAndEmbedded) {
     mpvClass.hInstance = GetModuleHandleW(nullptr);
     mpvClass.lpszClassName = L"mpv";
     RegisterClassW(&mpvClass);
-    const HWND other = CreateWindowExW(0, L"mpv", L"", WS_CHILD, 0, 0, 1, 1, pane.viewer, nullptr,
-                                       mpvClass.hInstance, nullptr);
+    const HWND other = CreateWindowExW(0, L"mpv", L"", WS_CHILD, 0, 0, 1, 1, pane.viewer, nullptr, mpvClass.hInstance,
+                                       nullptr);
     ASSERT_NE(other, nullptr);
     SetPlayerMode(L"latewindow");
     SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"1500");

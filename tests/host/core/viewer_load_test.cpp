@@ -76,7 +76,9 @@ TEST(ViewerLoad, SameGroupGoesToTheRunningPlayerOverItsPipe) {
     ViewerWindowState& s = *pane.State();
     MoveWindow(s.childHwnd, 0, 0, 8, 8, TRUE);  // uncovers the viewer: an invalidation would show
     PumpMessages();
-    const auto identity = [&s] { return std::tuple(s.process.Get(), s.thread.Get(), s.job.Get(), s.pid, s.childHwnd, s.pipeName, s.exePath); };
+    const auto identity = [&s] {
+        return std::tuple(s.process.Get(), s.thread.Get(), s.job.Get(), s.pid, s.childHwnd, s.pipeName, s.exePath);
+    };
     const auto before = identity();
     ASSERT_FALSE(PaintPending(pane.viewer));
 
@@ -87,9 +89,13 @@ TEST(ViewerLoad, SameGroupGoesToTheRunningPlayerOverItsPipe) {
     EXPECT_FALSE(PaintPending(pane.viewer));  // no placeholder, nothing invalidated
     EXPECT_EQ(RunningPlayers(), 1);
     EXPECT_EQ(s.lastLoad, LoadOutcome::Reused);
-    EXPECT_EQ(ReadFileBytes(PipeLogFile()),
-              kEventsOff + "{\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\xC3\xA9 \\\"\xE9\x9F\xB3\\\"/second.mp3\",\"replace\"]}\n");
-    EXPECT_EQ(CountLogLines(L"SendMPVCommand: {\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\u00e9 \\\"\u97f3\\\"/second.mp3\""), 1);
+    EXPECT_EQ(
+        ReadFileBytes(PipeLogFile()),
+        kEventsOff +
+            "{\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\xC3\xA9 \\\"\xE9\x9F\xB3\\\"/second.mp3\",\"replace\"]}\n");
+    EXPECT_EQ(
+        CountLogLines(L"SendMPVCommand: {\"command\":[\"loadfile\",\"C:\\\\v\\\\caf\u00e9 \\\"\u97f3\\\"/second.mp3\""),
+        1);
 }
 
 TEST(ViewerLoad, RestartsWhenThePlayerCannotTakeTheFile) {
@@ -197,8 +203,8 @@ TEST(ViewerLoad, AConnectionThePlayerClosedIsOpenedAgain) {
     EXPECT_EQ(pane.Load(L"C:\\v\\third.mp3"), 1);
     EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
     EXPECT_EQ(pane.State()->pid, pid);
-    EXPECT_EQ(ReadFileBytes(PipeLogFile()), kEventsOff + LoadfileLine("C:\\\\v\\\\second.mkv") + kEventsOff +
-                                                LoadfileLine("C:\\\\v\\\\third.mp3"));
+    EXPECT_EQ(ReadFileBytes(PipeLogFile()),
+              kEventsOff + LoadfileLine("C:\\\\v\\\\second.mkv") + kEventsOff + LoadfileLine("C:\\\\v\\\\third.mp3"));
 }
 
 // Control bytes go out escaped, as one line of JSON that the player (which refuses anything
@@ -208,7 +214,9 @@ TEST(ViewerIpc, ControlBytesAreEscapedAndALoneSurrogateIsNeverSent) {
     ViewerHost pane;
     ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1);
     const DWORD first = pane.State()->pid;
-    const std::wstring controls = L"C:\\v\\a\x01" L"b\tc\x1f.mkv";
+    const std::wstring controls =
+        L"C:\\v\\a\x01"
+        L"b\tc\x1f.mkv";
     EXPECT_EQ(pane.Load(controls.c_str()), 1);
     EXPECT_EQ(pane.State()->pid, first);
     EXPECT_EQ(WindowText(pane.State()->childHwnd), controls);

@@ -30,13 +30,12 @@ void HoldForScreenshotIfAsked(const ViewerHost& pane) {
     GetClassNameW(child, cls, 32);
     const RECT rc = ChildRect(pane.viewer, child);
     wchar_t status[512];
-    swprintf(status, 512, L"Embedded player window: class \"%ls\", pid %lu, %ldx%ld at (%ld,%ld), %ls, %ls\nShowing: %ls",
-             cls, pid, rc.right - rc.left, rc.bottom - rc.top, rc.left, rc.top,
-             IsWindowVisible(child) ? L"visible" : L"hidden", IsWindowEnabled(child) ? L"enabled" : L"disabled",
-             WindowText(child).c_str());
-    CreateWindowExW(0, L"STATIC", status, WS_CHILD | WS_VISIBLE | SS_LEFT, 6,
-                    client.bottom - kStatusHeight + 4, client.right - 12, kStatusHeight - 4, pane.host, nullptr,
-                    GetModuleHandleW(nullptr), nullptr);
+    swprintf(status, 512,
+             L"Embedded player window: class \"%ls\", pid %lu, %ldx%ld at (%ld,%ld), %ls, %ls\nShowing: %ls", cls, pid,
+             rc.right - rc.left, rc.bottom - rc.top, rc.left, rc.top, IsWindowVisible(child) ? L"visible" : L"hidden",
+             IsWindowEnabled(child) ? L"enabled" : L"disabled", WindowText(child).c_str());
+    CreateWindowExW(0, L"STATIC", status, WS_CHILD | WS_VISIBLE | SS_LEFT, 6, client.bottom - kStatusHeight + 4,
+                    client.right - 12, kStatusHeight - 4, pane.host, nullptr, GetModuleHandleW(nullptr), nullptr);
     testsupport::HoldForScreenshotIfAsked(pane.host);
 }
 
@@ -52,15 +51,16 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
 
     // Focusing the viewer gives the player's own thread the focus on the player's window.
     SetFocus(pane.viewer);
-    EXPECT_TRUE(WaitUntil([&] { return GuiInfo(GetWindowThreadProcessId(child, nullptr)).hwndFocus == child; },
-                          kPlayerWait));
+    EXPECT_TRUE(
+        WaitUntil([&] { return GuiInfo(GetWindowThreadProcessId(child, nullptr)).hwndFocus == child; }, kPlayerWait));
 
     // Moves of the player's window are asynchronous: they land when the player takes them.
     MoveWindow(pane.viewer, 10, 20, 320, 180, TRUE);  // WM_SIZE
     EXPECT_TRUE(WaitUntil([&] { return Fills(pane.viewer, child); }, kPlayerWait));
 
     // 0x8F08: width in bits 0-15, height in bits 16-31, nothing else counts; a zero size is ignored.
-    const std::pair<std::uint64_t, RECT> resizes[] = {{0x00C80000, {0, 0, 320, 180}}, {0x0000012C, {0, 0, 320, 180}},
+    const std::pair<std::uint64_t, RECT> resizes[] = {{0x00C80000, {0, 0, 320, 180}},
+                                                      {0x0000012C, {0, 0, 320, 180}},
                                                       {0xABCD00000000, {0, 0, 320, 180}},
                                                       {0xFFFFFFFF002D007B, {0, 0, 123, 45}}};
     for (const auto& [lParam, expected] : resizes) {
@@ -86,7 +86,8 @@ TEST(ViewerWindow, TheViewerFollowsThePlayersCurrentWindow) {
         const auto settled = [&] {
             const HWND held = pane.State()->childHwnd;
             return held == FindWindowExW(pane.viewer, nullptr, L"mpv", nullptr) && (held != first) == replaces &&
-                   IsWindowEnabled(held) && (GetWindowLongPtrW(held, GWL_STYLE) & WS_VISIBLE) && Fills(pane.viewer, held);
+                   IsWindowEnabled(held) && (GetWindowLongPtrW(held, GWL_STYLE) & WS_VISIBLE) &&
+                   Fills(pane.viewer, held);
         };
         WaitUntil([] { return false; }, std::chrono::milliseconds(800));  // past the player's change
         EXPECT_TRUE(WaitUntil(settled, kPlayerWait)) << mode;
@@ -102,14 +103,16 @@ TEST(ViewerWindow, TheViewerFollowsThePlayersCurrentWindow) {
 // window answers nothing, starts nothing and logs only that the messages came.
 TEST(ViewerWindow, HostMessagesWithAndWithoutTheRecord) {
     ViewerHost pane;
-    for (const UINT msg : {kHostMsgFirst - 1, kHostMsgFirst, 0x8F03u, kHostMsgUnused07, kHostMsgUnused19,
-                           kHostMsgLast, kHostMsgLast + 1}) {
+    for (const UINT msg : {kHostMsgFirst - 1, kHostMsgFirst, 0x8F03u, kHostMsgUnused07, kHostMsgUnused19, kHostMsgLast,
+                           kHostMsgLast + 1}) {
         DeleteLog();
         const LRESULT result = pane.Send(msg, 0x12, 0x34);
         const bool logged = msg >= kHostMsgFirst && msg <= kHostMsgLast && msg != kHostMsgUnused07 &&
                             msg != kHostMsgUnused19;
         wchar_t line[128];
-        swprintf(line, 128, L"[ViewerWndProc] unhandled DVP msg=0x%04X wParam=0x0000000000000012 lParam=0x0000000000000034\r\n", msg);
+        swprintf(line, 128,
+                 L"[ViewerWndProc] unhandled DVP msg=0x%04X wParam=0x0000000000000012 lParam=0x0000000000000034\r\n",
+                 msg);
         EXPECT_EQ(CountLogLines(line), logged ? 1 : 0) << std::hex << msg;
         EXPECT_EQ(CountLogLines(L"] ["), logged ? 1 : 0) << std::hex << msg;
         EXPECT_TRUE(result == 0 || (msg != kHostMsgUnused07 && msg != kHostMsgUnused19)) << std::hex << msg;
@@ -120,7 +123,8 @@ TEST(ViewerWindow, HostMessagesWithAndWithoutTheRecord) {
         for (const int given : {0, 1, 2, 3}) {
             std::int32_t value = -1, size[2] = {-1, -1};
             EXPECT_EQ(pane.Send(kHostMsgSizeQuery, given & 1 ? reinterpret_cast<WPARAM>(&value) : 0,
-                                given & 2 ? reinterpret_cast<LPARAM>(size) : 0), 0);
+                                given & 2 ? reinterpret_cast<LPARAM>(size) : 0),
+                      0);
             EXPECT_EQ(value, record && (given & 1) ? 32 : -1);
             EXPECT_EQ(size[0], record && (given & 2) ? 432 : -1);
             EXPECT_EQ(size[1], record && (given & 2) ? 234 : -1);

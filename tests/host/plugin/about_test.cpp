@@ -17,11 +17,12 @@ const std::wstring kAboutBody =
 // Shows the About box, reads it, presses OK; returns what the box said (nullopt: no box).
 std::optional<std::wstring> ShowAbout(const PluginDll& dll, BOOL* result) {
     std::optional<std::wstring> text;
-    WithDialog(L"About Tessoravin", [&] { *result = dll.About(nullptr); },
-               [&](HWND box) {
-                   text = MessageBoxText(box);
-                   PostMessageW(box, WM_COMMAND, IDOK, 0);
-               });
+    WithDialog(
+        L"About Tessoravin", [&] { *result = dll.About(nullptr); },
+        [&](HWND box) {
+            text = MessageBoxText(box);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
     return text;
 }
 

@@ -64,7 +64,8 @@ std::wstring MpvProperty(HWND viewer, const char* name) {
         std::string piece(available, '\0');
         if (!ReadFile(pipe, piece.data(), available, &done, nullptr)) break;
         received.append(piece, 0, done);
-        for (size_t end; value.empty() && (end = received.find('\n')) != std::string::npos; received.erase(0, end + 1)) {
+        for (size_t end; value.empty() && (end = received.find('\n')) != std::string::npos;
+             received.erase(0, end + 1)) {
             const std::string line = received.substr(0, end);
             const size_t data = line.find("\"data\":");
             if (line.find("\"request_id\":77") == std::string::npos || data == std::string::npos) continue;
@@ -198,8 +199,8 @@ void RunRealPlayerCases(const std::wstring& vo) {
              p.LoadAndCheck(p.Clip(L"one.avi"), "load");
              SetFocus(p.viewer);
              const HWND window = PlayerIn(p.viewer).window;
-             EXPECT_TRUE(
-                 WaitUntil([&] { return GuiInfo(GetWindowThreadProcessId(window, nullptr)).hwndFocus == window; }, kWait));
+             EXPECT_TRUE(WaitUntil(
+                 [&] { return GuiInfo(GetWindowThreadProcessId(window, nullptr)).hwndFocus == window; }, kWait));
          }},
     };
     for (const auto& c : cases) {

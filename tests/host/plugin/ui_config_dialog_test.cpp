@@ -21,9 +21,15 @@ TEST(ConfigDialog, OpensWithEnglishTextsAndTheStoredConfiguration) {
     EXPECT_TRUE(IsWindowVisible(s.dialog));
     EXPECT_EQ(WindowText(s.dialog), L"Tessoravin Configuration");
     const std::pair<int, const wchar_t*> texts[] = {
-        {IDC_MAPPINGS_LABEL, L"Extension Mappings:"}, {IDC_ADD, L"&Add"}, {IDC_EDIT, L"&Edit"},
-        {IDC_DELETE, L"&Delete"}, {IDC_PARAMS_LABEL, L"mpv Extra Params:"}, {IDOK, L"OK"},
-        {IDCANCEL, L"Cancel"}, {IDC_PARAMS, L"  --mute=yes "}, {IDC_CONFIG_PATH, kConfigPath},
+        {IDC_MAPPINGS_LABEL, L"Extension Mappings:"},
+        {IDC_ADD, L"&Add"},
+        {IDC_EDIT, L"&Edit"},
+        {IDC_DELETE, L"&Delete"},
+        {IDC_PARAMS_LABEL, L"mpv Extra Params:"},
+        {IDOK, L"OK"},
+        {IDCANCEL, L"Cancel"},
+        {IDC_PARAMS, L"  --mute=yes "},
+        {IDC_CONFIG_PATH, kConfigPath},
     };
     for (const auto& [id, text] : texts) EXPECT_EQ(ControlText(s.dialog, id), text) << "control " << id;
 
@@ -46,11 +52,10 @@ TEST(ConfigDialog, OpensWithEnglishTextsAndTheStoredConfiguration) {
     EXPECT_EQ(GetFocus(), s.list);
     EXPECT_NE(SendMessageW(s.dialog, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_NE(SendMessageW(s.dialog, WM_GETICON, ICON_BIG, 0), 0);
-    for (const wchar_t* line : {L"[DVP_Configure] DVP_Configure ENTER\r\n",
-                                L"[CreateConfigDialog] CreateConfigDialog enter\r\n",
-                                L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK\r\n",
-                                L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=0x",
-                                L"[DVP_Configure] DVP_Configure return hwnd=0x"})
+    for (const wchar_t* line :
+         {L"[DVP_Configure] DVP_Configure ENTER\r\n", L"[CreateConfigDialog] CreateConfigDialog enter\r\n",
+          L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK\r\n",
+          L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=0x", L"[DVP_Configure] DVP_Configure return hwnd=0x"})
         EXPECT_TRUE(LogContains(line)) << testing::PrintToString(std::wstring(line));
 }
 
@@ -100,7 +105,8 @@ TEST(ConfigDialog, EditDeleteAndDoubleClickActOnTheSelectedRowOnly) {
     ConfigSession s;
     ASSERT_NE(s.dialog, nullptr);
     EXPECT_EQ(AnswerBox([&] { Press(s.dialog, IDC_EDIT); }, IDOK), L"Please select a mapping first.");
-    EXPECT_FALSE(WithDialog(kBoxCaption, [&] { Press(s.dialog, IDC_DELETE); }, Cancel));
+    EXPECT_FALSE(WithDialog(
+        kBoxCaption, [&] { Press(s.dialog, IDC_DELETE); }, Cancel));
     EXPECT_EQ(s.Rows(), kThreeRows);
 
     SelectRow(s.list, 1);
@@ -114,12 +120,16 @@ TEST(ConfigDialog, EditDeleteAndDoubleClickActOnTheSelectedRowOnly) {
 
     SelectRow(s.list, 1);
     const auto edit = [&] { Press(s.dialog, IDC_EDIT); };
-    EXPECT_EQ(EditAndClose(edit, [](HWND e) { FillEditor(e, nullptr, L"ogg", nullptr); }, true), kThreeRows[2]);
+    EXPECT_EQ(EditAndClose(
+                  edit, [](HWND e) { FillEditor(e, nullptr, L"ogg", nullptr); }, true),
+              kThreeRows[2]);
     rows[1].exts = L"ogg";
     EXPECT_EQ(s.Rows(), rows);
     EXPECT_EQ(SelectedRow(s.list), -1);
     SelectRow(s.list, 0);
-    EXPECT_EQ(EditAndClose(edit, [](HWND e) { FillEditor(e, L"x", L"y", L"z"); }, false), rows[0]);
+    EXPECT_EQ(EditAndClose(
+                  edit, [](HWND e) { FillEditor(e, L"x", L"y", L"z"); }, false),
+              rows[0]);
     EXPECT_EQ(s.Rows(), rows) << "Cancel keeps the row";
 
     // Left clicks at a point of the list's client area, as the mouse produces them.
@@ -138,7 +148,8 @@ TEST(ConfigDialog, EditDeleteAndDoubleClickActOnTheSelectedRowOnly) {
     };
     EXPECT_FALSE(WithDialog(kEditorCaption, clicks(rowCenter(0), false), Cancel)) << "a single click edited";
     // Row 0 is selected; a double-click edits the row under the mouse.
-    EXPECT_EQ(EditAndClose(clicks(rowCenter(1), true), [](HWND e) { FillEditor(e, L"films", nullptr, nullptr); }, true),
+    EXPECT_EQ(EditAndClose(
+                  clicks(rowCenter(1), true), [](HWND e) { FillEditor(e, L"films", nullptr, nullptr); }, true),
               rows[1]);
     rows[1].group = L"films";
     EXPECT_EQ(s.Rows(), rows);
@@ -157,7 +168,7 @@ TEST(ConfigDialog, OkSavesAndNotifiesTheHost) {
     Press(s.dialog, IDOK);
     EXPECT_FALSE(IsWindow(s.dialog));
     EXPECT_EQ(s.Saved(), (Saves{L"save Tessoravin", L"mappings=" + StoredText({kThreeRows[1], kThreeRows[2]}),
-                                L"mpvParams= --volume=50 "}));  // untrimmed
+                                L"mpvParams= --volume=50 "}));                         // untrimmed
     EXPECT_EQ(s.Notified(), (Posted{{s.host, 0, static_cast<LPARAM>(0xFEEDBEEFu)}}));  // widened without sign
     for (const wchar_t* line : {L"[ConfigDlgProc]   PostMessage DVPLUGINMSG_REINITIALIZE to 0x",
                                 L", data=4276993775\r\n", L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY\r\n"})

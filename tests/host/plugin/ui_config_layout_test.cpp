@@ -17,11 +17,16 @@ struct Follow {
     bool right, down, wider, taller;
 };
 constexpr Follow kFollow[] = {
-    {IDC_MAPPINGS_LABEL, false, false, false, false}, {IDC_MAPPING_LIST, false, false, true, true},
-    {IDC_ADD, false, true, false, false},             {IDC_EDIT, false, true, false, false},
-    {IDC_DELETE, false, true, false, false},          {IDC_PARAMS_LABEL, false, true, false, false},
-    {IDC_PARAMS, false, true, true, false},           {IDC_CONFIG_PATH, false, true, true, false},
-    {IDOK, true, true, false, false},                 {IDCANCEL, true, true, false, false},
+    {IDC_MAPPINGS_LABEL, false, false, false, false},
+    {IDC_MAPPING_LIST, false, false, true, true},
+    {IDC_ADD, false, true, false, false},
+    {IDC_EDIT, false, true, false, false},
+    {IDC_DELETE, false, true, false, false},
+    {IDC_PARAMS_LABEL, false, true, false, false},
+    {IDC_PARAMS, false, true, true, false},
+    {IDC_CONFIG_PATH, false, true, true, false},
+    {IDOK, true, true, false, false},
+    {IDCANCEL, true, true, false, false},
 };
 
 // x, y, width and height of each control of kFollow, in the dialog's client coordinates.
@@ -39,8 +44,8 @@ Boxes Layout(HWND dialog) {
 Boxes Grown(Boxes boxes, int dx, int dy) {
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Follow& f = kFollow[i];
-        boxes[i] = {boxes[i][0] + (f.right ? dx : 0), boxes[i][1] + (f.down ? dy : 0),
-                    boxes[i][2] + (f.wider ? dx : 0), boxes[i][3] + (f.taller ? dy : 0)};
+        boxes[i] = {boxes[i][0] + (f.right ? dx : 0), boxes[i][1] + (f.down ? dy : 0), boxes[i][2] + (f.wider ? dx : 0),
+                    boxes[i][3] + (f.taller ? dy : 0)};
     }
     return boxes;
 }
@@ -78,12 +83,12 @@ TEST(ConfigDialogLayout, ControlsFollowOnlyGrowthBeyondTheInitialSizeWhichIsTheM
         int dx, dy;         // the growth the controls show afterwards
     };
     const Case cases[] = {
-        {SIZE_RESTORED, 0, 0, 0, 0},       {SIZE_RESTORED, 0, 45, 0, 45},
-        {SIZE_RESTORED, 33, 0, 33, 0},     {SIZE_RESTORED, 1, 1, 1, 1},
-        {SIZE_RESTORED, -100, -60, 0, 0},  {SIZE_RESTORED, -1, 0, 0, 0},
-        {SIZE_RESTORED, 0, -1, 0, 0},      {SIZE_RESTORED, -start.cx, -start.cy, 0, 0},
-        {SIZE_RESTORED, -50, 20, 0, 20},   {SIZE_RESTORED, 50, -20, 50, 0},
-        {SIZE_RESTORED, 40, 30, 40, 30},   {SIZE_MINIMIZED, -start.cx, -start.cy, 40, 30},
+        {SIZE_RESTORED, 0, 0, 0, 0},        {SIZE_RESTORED, 0, 45, 0, 45},
+        {SIZE_RESTORED, 33, 0, 33, 0},      {SIZE_RESTORED, 1, 1, 1, 1},
+        {SIZE_RESTORED, -100, -60, 0, 0},   {SIZE_RESTORED, -1, 0, 0, 0},
+        {SIZE_RESTORED, 0, -1, 0, 0},       {SIZE_RESTORED, -start.cx, -start.cy, 0, 0},
+        {SIZE_RESTORED, -50, 20, 0, 20},    {SIZE_RESTORED, 50, -20, 50, 0},
+        {SIZE_RESTORED, 40, 30, 40, 30},    {SIZE_MINIMIZED, -start.cx, -start.cy, 40, 30},
         {SIZE_MINIMIZED, 200, 200, 40, 30},
     };
     for (const Case& c : cases) {

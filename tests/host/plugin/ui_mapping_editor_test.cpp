@@ -23,10 +23,14 @@ TEST(MappingEditor, OkWithAnEmptyFieldOrATabOrLineBreakWarnsAndKeepsTheEditorOpe
         const std::wstring& warning;
     };
     const Case cases[] = {
-        {L"", nullptr, nullptr, empty},          {nullptr, L"", nullptr, empty},
-        {nullptr, nullptr, L"", empty},          {L"", L"a\tb", nullptr, empty},  // the empty field first
-        {L"vid\teo", nullptr, nullptr, split},   {nullptr, L"mkv\nmp4", nullptr, split},
-        {nullptr, nullptr, L"C:\\mpv.exe\r", split}, {nullptr, nullptr, L"C:\\mpv\r\nmpv.exe", split},
+        {L"", nullptr, nullptr, empty},
+        {nullptr, L"", nullptr, empty},
+        {nullptr, nullptr, L"", empty},
+        {L"", L"a\tb", nullptr, empty},  // the empty field first
+        {L"vid\teo", nullptr, nullptr, split},
+        {nullptr, L"mkv\nmp4", nullptr, split},
+        {nullptr, nullptr, L"C:\\mpv.exe\r", split},
+        {nullptr, nullptr, L"C:\\mpv\r\nmpv.exe", split},
     };
     for (const Case& c : cases) {
         std::wstring box;  // caption and text of the box on the editor
@@ -71,25 +75,25 @@ TEST(MappingEditor, BrowseOffersOnlyWindowsPathsAsTheInitialFileAndPutsThePickIn
     };
     std::vector<std::pair<std::wstring, std::wstring>> seen;  // file name offered, field afterwards
     EditAndClose([&] { Press(s.dialog, IDC_ADD); },
-                [&](HWND editor) {
-                    const auto browse = [&](const std::wstring& typed, int button) -> std::wstring {
-                        PostPress(editor, IDC_BROWSE);
-                        HWND files = AwaitOwnedDialog(editor);
-                        if (!files) return L"(no file dialog)";
-                        const std::wstring offered = ControlText(files, kFileNameField);
-                        if (!typed.empty()) SetDlgItemTextW(files, kFileNameField, typed.c_str());
-                        PostMessageW(files, WM_COMMAND, button, 0);
-                        AwaitGone(files);
-                        if (IsWindowVisible(files)) Cancel(files);
-                        return offered;
-                    };
-                    for (const Case& c : cases) {
-                        SetDlgItemTextW(editor, IDC_EXE_PATH, c.path);
-                        seen.emplace_back(browse(L"", IDCANCEL), ControlText(editor, IDC_EXE_PATH));
-                    }
-                    browse(picked, IDOK);
-                },
-                true);
+                 [&](HWND editor) {
+                     const auto browse = [&](const std::wstring& typed, int button) -> std::wstring {
+                         PostPress(editor, IDC_BROWSE);
+                         HWND files = AwaitOwnedDialog(editor);
+                         if (!files) return L"(no file dialog)";
+                         const std::wstring offered = ControlText(files, kFileNameField);
+                         if (!typed.empty()) SetDlgItemTextW(files, kFileNameField, typed.c_str());
+                         PostMessageW(files, WM_COMMAND, button, 0);
+                         AwaitGone(files);
+                         if (IsWindowVisible(files)) Cancel(files);
+                         return offered;
+                     };
+                     for (const Case& c : cases) {
+                         SetDlgItemTextW(editor, IDC_EXE_PATH, c.path);
+                         seen.emplace_back(browse(L"", IDCANCEL), ControlText(editor, IDC_EXE_PATH));
+                     }
+                     browse(picked, IDOK);
+                 },
+                 true);
     ASSERT_EQ(seen.size(), std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
