@@ -51,14 +51,25 @@ struct WorkerRequest {
 // SetFocus works across threads only while their input is attached; AttachThreadInput needs a
 // message queue on both sides, which a bare worker gets with its first PeekMessage. A player
 // that is busy gets the focus when it answers; one that never does holds only this worker.
+// The viewer's own focus change may still be settling when this runs (its frame just being
+// activated) and take the focus back to the viewer: while the viewer still holds it, the focus
+// is passed again a moment later. Focus the user moved elsewhere meanwhile is left there.
 void FocusFromWorker(HWND child) {
+    constexpr int kFocusAttempts = 5;
+    constexpr DWORD kFocusRetryPauseMs = 50;
     MSG ignored;
     PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE);
     const DWORD self = GetCurrentThreadId();
     const DWORD owner = GetWindowThreadProcessId(child, nullptr);
-    if (!owner || !AttachThreadInput(self, owner, TRUE)) return;
-    SetFocus(child);
-    AttachThreadInput(self, owner, FALSE);
+    const HWND viewer = GetAncestor(child, GA_PARENT);
+    for (int attempt = 0; attempt < kFocusAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kFocusRetryPauseMs);
+        if (!owner || !AttachThreadInput(self, owner, TRUE)) return;
+        SetFocus(child);
+        const HWND focused = GetFocus();
+        AttachThreadInput(self, owner, FALSE);
+        if (focused != viewer) return;
+    }
 }
 
 // True when the player's window thread takes a message within kPlayerAnswerTimeoutMs.
