@@ -10,6 +10,7 @@
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "host/host.h"
+#include "printers.h"
 #include "test_support.h"
 #include "viewer/viewer.h"
 #include "viewer/viewer_internal.h"
