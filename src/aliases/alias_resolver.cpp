@@ -13,6 +13,8 @@
 #include "log/log.h"
 
 namespace {
+constexpr wchar_t kAliasLoadTag[] = L"[AliasResolver::Load] AliasResolver: ";
+
 // The table is read with no lock held, because reading it asks the host for its path, and a
 // host thread that holds the host's own lock may be waiting on us meanwhile. So no thread ever
 // waits for another's read either: each one that finds no table reads the file itself, and the
@@ -31,33 +33,32 @@ const AliasTable& InstalledTable() {
 bool ReadAliasFile(AliasTable& table) {
     HMODULE host = HostModule();
     if (!host) {
-        LogWrite(L"[AliasResolver::Load] AliasResolver: dopus.exe module not found (not in DOpus process?)\r\n");
+        LogPrintf(L"%sdopus.exe module not found (not in DOpus process?)", kAliasLoadTag);
         return false;
     }
     auto getConfigPath = GetHostConfigPathFn();
     if (!getConfigPath) {
-        LogWrite(L"[AliasResolver::Load] AliasResolver: GetConfigPathW not found in dopus.exe\r\n");
+        LogPrintf(L"%sGetConfigPathW not found in dopus.exe", kAliasLoadTag);
         return false;
     }
     wchar_t configPath[kHostPathChars] = {};
     if (!getConfigPath(0, configPath, kHostPathChars)) {
-        LogWrite(L"[AliasResolver::Load] AliasResolver: GetConfigPath failed\r\n");
+        LogPrintf(L"%sGetConfigPath failed", kAliasLoadTag);
         return false;
     }
     const std::wstring filePath = AliasFilePathFor(FromFixedBuffer(configPath, kHostPathChars));
-    LogPrintf(L"[AliasResolver::Load] AliasResolver: loading [%s]", filePath.c_str());
+    LogPrintf(L"%sloading [%s]", kAliasLoadTag, filePath.c_str());
 
     UniqueFile file(CreateFileW(filePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        LogPrintf(L"[AliasResolver::Load] AliasResolver: folderaliases.oxc not found (err=%lu)", GetLastError());
+        LogPrintf(L"%sfolderaliases.oxc not found (err=%lu)", kAliasLoadTag, GetLastError());
         return false;
     }
     LARGE_INTEGER size = {};
     GetFileSizeEx(file.Get(), &size);
     if (size.QuadPart <= 0 || static_cast<uint64_t>(size.QuadPart) > kAliasFileMaxBytes) {
-        LogPrintf(L"[AliasResolver::Load] AliasResolver: folderaliases.oxc size invalid (%lld)",
-                  static_cast<long long>(size.QuadPart));
+        LogPrintf(L"%sfolderaliases.oxc size invalid (%lld)", kAliasLoadTag, static_cast<long long>(size.QuadPart));
         return false;
     }
     std::vector<char> bytes(static_cast<size_t>(size.QuadPart), '\0');
@@ -88,8 +89,7 @@ uint32_t Load() {
             }
         }
         if (installed && read) {
-            LogPrintf(L"[AliasResolver::Load] AliasResolver: loaded %llu aliases",
-                      static_cast<unsigned long long>(aliasTable.size()));
+            LogPrintf(L"%sloaded %llu aliases", kAliasLoadTag, static_cast<unsigned long long>(aliasTable.size()));
         }
     }
     return static_cast<uint32_t>(InstalledTable().size());

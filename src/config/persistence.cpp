@@ -15,6 +15,8 @@
 std::wstring configPath;
 
 namespace {
+constexpr wchar_t kConfigLoadTag[] = L"[PluginConfig::Load] ";
+constexpr wchar_t kConfigSaveTag[] = L"[PluginConfig::Save] ";
 
 constexpr wchar_t kLocateTag[] = L"[LocateConfigPath] ";
 constexpr wchar_t kMappingsKey[] = L"mappings";
@@ -66,7 +68,7 @@ public:
 }  // namespace
 
 void PluginConfig::Load() {
-    LogWrite(L"[PluginConfig::Load] PluginConfig::Load\r\n");
+    LogPrintf(L"%sPluginConfig::Load", kConfigLoadTag);
     std::vector<MappingEntry> mappings;
     std::wstring params;
     ReloadTicket ticket;
@@ -86,18 +88,18 @@ void PluginConfig::Load() {
         const int result = loadOrSave(kHostConfigLoad, &request);
         const std::wstring mapText = FromFixedBuffer(mapBuf.data(), mapBuf.size());
         const std::wstring paramText = FromFixedBuffer(paramBuf.data(), paramBuf.size());
-        LogPrintf(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return %d, mapBuf=[%s]", result ? 1 : 0,
+        LogPrintf(L"%s  LoadOrSaveConfig(LOAD) return %d, mapBuf=[%s]", kConfigLoadTag, result ? 1 : 0,
                   mapText.empty() ? L"(empty)" : mapText.c_str());
         if (result) {
             if (!mapText.empty()) mappings = ParseMappings(mapText);
             if (!paramText.empty()) params = paramText;
         }
     } else {
-        LogWrite(L"[PluginConfig::Load]   LoadOrSaveConfig API unavailable, using defaults\r\n");
+        LogPrintf(L"%s  LoadOrSaveConfig API unavailable, using defaults", kConfigLoadTag);
     }
 
     if (mappings.empty()) {
-        LogWrite(L"[PluginConfig::Load]   no mappings loaded, using defaults\r\n");
+        LogPrintf(L"%s  no mappings loaded, using defaults", kConfigLoadTag);
         PopulateDefaults(mappings, params);
     }
 
@@ -106,18 +108,18 @@ void PluginConfig::Load() {
     if (ReadStillCurrent(ticket)) {
         ApplyConfig(std::move(mappings), std::move(params));  // the lock is re-entrant
     } else {
-        LogWrite(L"[PluginConfig::Load]   a save overlapped this read, keeping the saved configuration\r\n");
+        LogPrintf(L"%s  a save overlapped this read, keeping the saved configuration", kConfigLoadTag);
     }
-    LogPrintf(L"[PluginConfig::Load]   total: %llu mappings, %llu exts, handleExts=[%s]",
+    LogPrintf(L"%s  total: %llu mappings, %llu exts, handleExts=[%s]", kConfigLoadTag,
               static_cast<unsigned long long>(pluginConfig.mappings.size()),
               static_cast<unsigned long long>(pluginConfig.extToGroup.size()), pluginConfig.handleExts.c_str());
 }
 
 bool PluginConfig::Save(const std::vector<MappingEntry>& mappings, const std::wstring& params) {
-    LogWrite(L"[PluginConfig::Save] PluginConfig::Save\r\n");
+    LogPrintf(L"%sPluginConfig::Save", kConfigSaveTag);
     LoadOrSaveConfigWFn loadOrSave = GetLoadOrSaveConfig();
     if (!loadOrSave) {
-        LogWrite(L"[PluginConfig::Save]   LoadOrSaveConfig API unavailable, cannot save\r\n");
+        LogPrintf(L"%s  LoadOrSaveConfig API unavailable, cannot save", kConfigSaveTag);
         return false;
     }
     std::wstring mapText = SerializeMappings(mappings);
@@ -128,7 +130,7 @@ bool PluginConfig::Save(const std::vector<MappingEntry>& mappings, const std::ws
     };
     HostConfigRequest request = MakeRequest(items);
     const int result = loadOrSave(kHostConfigSave, &request);
-    LogPrintf(L"[PluginConfig::Save]   LoadOrSaveConfig(SAVE) return %d", result ? 1 : 0);
+    LogPrintf(L"%s  LoadOrSaveConfig(SAVE) return %d", kConfigSaveTag, result ? 1 : 0);
     return result != 0;
 }
 

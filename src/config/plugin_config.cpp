@@ -11,6 +11,8 @@
 PluginConfig pluginConfig;
 
 namespace {
+constexpr wchar_t kFindViewerTag[] = L"[PluginConfig::FindViewerForFile]   ";
+
 constexpr DWORD kEnvExpandChars = 32768;
 
 std::wstring ExpandEnvVars(std::wstring text) {
@@ -60,16 +62,16 @@ std::wstring PluginConfig::FindViewerForFile(const wchar_t* filePath) const {
     ConfigLockGuard lock;
     const auto group = extToGroup.find(ext);
     if (group == extToGroup.end()) {
-        LogPrintf(L"[PluginConfig::FindViewerForFile]   ext [%s] not in any group", ext.c_str());
+        LogPrintf(L"%sext [%s] not in any group", kFindViewerTag, ext.c_str());
         return {};
     }
     const auto viewer = groupToViewer.find(group->second);
     if (viewer == groupToViewer.end()) {
-        LogPrintf(L"[PluginConfig::FindViewerForFile]   group [%s] has no viewer mapping", group->second.c_str());
+        LogPrintf(L"%sgroup [%s] has no viewer mapping", kFindViewerTag, group->second.c_str());
         return {};
     }
-    LogPrintf(L"[PluginConfig::FindViewerForFile]   ext [%s] -> group [%s] -> viewer [%s]", ext.c_str(),
-              group->second.c_str(), viewer->second.c_str());
+    LogPrintf(L"%sext [%s] -> group [%s] -> viewer [%s]", kFindViewerTag, ext.c_str(), group->second.c_str(),
+              viewer->second.c_str());
     return viewer->second;
 }
 

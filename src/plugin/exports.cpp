@@ -13,6 +13,10 @@
 #include "viewer/viewer.h"
 
 namespace {
+constexpr wchar_t kIdentifyTag[] = L"[DVP_IdentifyW] ";
+constexpr wchar_t kIdentifyFileTag[] = L"[DVP_IdentifyFileW] ";
+constexpr wchar_t kCreateViewerTag[] = L"[DVP_CreateViewer] ";
+constexpr wchar_t kConfigureTag[] = L"[DVP_Configure] ";
 
 constexpr wchar_t kPluginDescription[] = L"Directory Opus mpv video/audio viewer plugin";
 constexpr wchar_t kPluginNotice[] = L"Plays audio and video in the viewer pane with mpv";
@@ -51,7 +55,7 @@ INIT_ONCE viewerClassRegistration = INIT_ONCE_STATIC_INIT;
 
 BOOL CALLBACK RegisterViewerClassOnce(PINIT_ONCE, PVOID, PVOID*) {
     if (!RegisterViewerClass(moduleInstance))
-        LogPrintf(L"[DVP_CreateViewer]   RegisterClassExW FAILED, err=%lu", GetLastError());
+        LogPrintf(L"%s  RegisterClassExW FAILED, err=%lu", kCreateViewerTag, GetLastError());
     return TRUE;  // done even when it failed: a failed registration is not retried
 }
 
@@ -61,14 +65,14 @@ extern "C" {
 
 __declspec(dllexport) BOOL DVP_IdentifyW(ViewerPluginInfo* info) {
     return Firewall<BOOL>(FALSE, [&]() -> BOOL {
-        LogWrite(L"[DVP_IdentifyW] DVP_IdentifyW ENTER\r\n");
+        LogPrintf(L"%sDVP_IdentifyW ENTER", kIdentifyTag);
         if (!info) {
-            LogWrite(L"[DVP_IdentifyW] DVP_IdentifyW: lpVPInfo=NULL, return FALSE\r\n");
+            LogPrintf(L"%sDVP_IdentifyW: lpVPInfo=NULL, return FALSE", kIdentifyTag);
             return FALSE;
         }
         LoadConfigAtEntry();
         const std::wstring exts = CurrentHandleExts();
-        LogPrintf(L"[DVP_IdentifyW]   handleExts=[%s]", exts.c_str());
+        LogPrintf(L"%s  handleExts=[%s]", kIdentifyTag, exts.c_str());
 
         info->size = kPluginInfoSize;
         info->flags = kPluginInfoFlags;
@@ -83,38 +87,38 @@ __declspec(dllexport) BOOL DVP_IdentifyW(ViewerPluginInfo* info) {
         info->smallIcon = LoadPluginIcon(16);
         info->largeIcon = LoadPluginIcon(32);
 
-        LogWrite(L"[DVP_IdentifyW] DVP_IdentifyW return TRUE\r\n");
+        LogPrintf(L"%sDVP_IdentifyW return TRUE", kIdentifyTag);
         return TRUE;
     });
 }
 
 __declspec(dllexport) BOOL DVP_IdentifyFileW(HWND, const wchar_t* path, ViewerFileInfo* info, HANDLE) {
     return Firewall<BOOL>(FALSE, [&]() -> BOOL {
-        LogPrintf(L"[DVP_IdentifyFileW] DVP_IdentifyFileW ENTER, file=[%s]", path ? path : L"(null)");
+        LogPrintf(L"%sDVP_IdentifyFileW ENTER, file=[%s]", kIdentifyFileTag, path ? path : L"(null)");
         if (!path || !info) {
-            LogWrite(L"[DVP_IdentifyFileW] DVP_IdentifyFileW: null arg, FALSE\r\n");
+            LogPrintf(L"%sDVP_IdentifyFileW: null arg, FALSE", kIdentifyFileTag);
             return FALSE;
         }
         LoadConfigAtEntry();
         const std::wstring viewer = CurrentViewerForFile(path);
         if (viewer.empty()) {
-            LogWrite(L"[DVP_IdentifyFileW] DVP_IdentifyFileW: no viewer, FALSE\r\n");
+            LogPrintf(L"%sDVP_IdentifyFileW: no viewer, FALSE", kIdentifyFileTag);
             return FALSE;
         }
-        LogPrintf(L"[DVP_IdentifyFileW]   matched viewer=[%s]", viewer.c_str());
+        LogPrintf(L"%s  matched viewer=[%s]", kIdentifyFileTag, viewer.c_str());
         info->size = kFileInfoSize;
         info->flags = kFileInfoFlags;
         info->kind = kFileInfoKind;
         info->bitsPerPixel = kFileInfoBits;
         CopyToHostBuffer(info->typeDescription, info->typeDescriptionCapacity, FileTypeDescription(path));
-        LogWrite(L"[DVP_IdentifyFileW] DVP_IdentifyFileW return TRUE\r\n");
+        LogPrintf(L"%sDVP_IdentifyFileW return TRUE", kIdentifyFileTag);
         return TRUE;
     });
 }
 
 __declspec(dllexport) HWND DVP_CreateViewer(HWND parent, const RECT* rect, DWORD flags) {
     return Firewall<HWND>(nullptr, [&]() -> HWND {
-        LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X", parent, flags);
+        LogPrintf(L"%sDVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X", kCreateViewerTag, parent, flags);
         LoadConfigAtEntry();
         InitOnceExecuteOnce(&viewerClassRegistration, RegisterViewerClassOnce, nullptr, nullptr);
 
@@ -127,7 +131,7 @@ __declspec(dllexport) HWND DVP_CreateViewer(HWND parent, const RECT* rect, DWORD
         HWND viewer = CreateWindowExW(
             0, kViewerClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, area.left,
             area.top, area.right - area.left, area.bottom - area.top, parent, nullptr, moduleInstance, nullptr);
-        LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=0x%p", viewer);
+        LogPrintf(L"%sDVP_CreateViewer created hwnd=0x%p", kCreateViewerTag, viewer);
         return viewer;
     });
 }
@@ -142,10 +146,10 @@ __declspec(dllexport) BOOL DVP_About(HWND parent) {
 
 __declspec(dllexport) HWND DVP_Configure(HWND parent, HWND notifyWnd, DWORD notifyData) {
     return Firewall<HWND>(nullptr, [&]() -> HWND {
-        LogWrite(L"[DVP_Configure] DVP_Configure ENTER\r\n");
+        LogPrintf(L"%sDVP_Configure ENTER", kConfigureTag);
         LoadConfigAtEntry();
         HWND hwnd = CreateConfigDialog(parent, notifyWnd, notifyData);
-        LogPrintf(L"[DVP_Configure] DVP_Configure return hwnd=0x%p", hwnd);
+        LogPrintf(L"%sDVP_Configure return hwnd=0x%p", kConfigureTag, hwnd);
         return hwnd;
     });
 }
