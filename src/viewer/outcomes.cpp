@@ -28,69 +28,73 @@ std::wstring Format(const wchar_t* format, ...) {
     return text;
 }
 
-std::wstring Tagged(const wchar_t* tag, const std::wstring& text) { return tag + text; }
-
-}  // namespace
-
-std::vector<std::wstring> SendOutcomeEntries(const SendReport& r) {
-    const auto line = [](const std::wstring& text) { return std::vector<std::wstring>{Tagged(kSendTag, text)}; };
+// Each value's text after its tag. Sent and NoPipe aside, the values do not share a text.
+std::wstring SendText(const SendReport& r) {
     switch (r.outcome) {
-        case SendOutcome::NoPipe: return {};
+        case SendOutcome::NoPipe: break;
         case SendOutcome::Sent:
         case SendOutcome::Refused:
             // The log is UTF-16: the reply's UTF-8 read as ANSI would garble every non-ASCII character.
-            return line(L"response=" + FromUtf8(EscapeControlBytes(r.reply)));
-        case SendOutcome::PathNotUtf16: return line(L"path is not valid UTF-16, not sent");
+            return L"response=" + FromUtf8(EscapeControlBytes(r.reply));
+        case SendOutcome::PathNotUtf16: return L"path is not valid UTF-16, not sent";
         case SendOutcome::CommandTooLong:
-            return line(Format(L"command longer than %llu bytes, not sent",
-                               static_cast<unsigned long long>(kCommandBufferBytes - 1)));
-        case SendOutcome::OpenFailed: return line(Format(L"CreateFileW failed, err=%lu", r.code));
-        case SendOutcome::ServerUnknown: return line(Format(L"GetNamedPipeServerProcessId failed, err=%lu", r.code));
-        case SendOutcome::NotThePlayer:
-            return line(Format(L"pipe served by pid %lu, not the player; not sent", r.code));
-        case SendOutcome::WriteFailed: return line(Format(L"WriteFile failed, err=%lu", r.code));
+            return Format(L"command longer than %llu bytes, not sent",
+                          static_cast<unsigned long long>(kCommandBufferBytes - 1));
+        case SendOutcome::OpenFailed: return Format(L"CreateFileW failed, err=%lu", r.code);
+        case SendOutcome::ServerUnknown: return Format(L"GetNamedPipeServerProcessId failed, err=%lu", r.code);
+        case SendOutcome::NotThePlayer: return Format(L"pipe served by pid %lu, not the player; not sent", r.code);
+        case SendOutcome::WriteFailed: return Format(L"WriteFile failed, err=%lu", r.code);
         // No error code to tell: the last one would be some other call's.
-        case SendOutcome::WriteCut: return line(Format(L"wrote %lu of %lu bytes", r.code, r.of));
-        case SendOutcome::NoReplyInTime: return line(Format(L"no reply within %lu ms", kPipeExchangeTimeoutMs));
+        case SendOutcome::WriteCut: return Format(L"wrote %lu of %lu bytes", r.code, r.of);
+        case SendOutcome::NoReplyInTime: return Format(L"no reply within %lu ms", kPipeExchangeTimeoutMs);
         case SendOutcome::ReplyTooLong:
-            return line(
-                Format(L"no reply within the first %llu bytes", static_cast<unsigned long long>(kReplyLimitBytes)));
+            return Format(L"no reply within the first %llu bytes", static_cast<unsigned long long>(kReplyLimitBytes));
     }
     return {};
 }
 
-std::vector<std::wstring> LaunchOutcomeEntries(const LaunchReport& r) {
-    const std::wstring noWindow = Tagged(kLaunchTag, L"mpv: failed to find child window within 5s");
+std::wstring LaunchText(const LaunchReport& r) {
     switch (r.outcome) {
-        case LaunchOutcome::Embedded:
-            return {Tagged(kLaunchTag, Format(L"mpv: embedded child hwnd=0x%p", static_cast<void*>(r.window)))};
-        case LaunchOutcome::StartFailed:
-            return {Tagged(kLaunchTag, Format(L"CreateProcessW FAILED, err=%lu (0x%08X)", r.code, r.code))};
-        case LaunchOutcome::ResumeFailed:
-            return {Tagged(kLaunchTag, Format(L"  ResumeThread FAILED, err=%lu", r.code))};
+        case LaunchOutcome::Embedded: return Format(L"mpv: embedded child hwnd=0x%p", static_cast<void*>(r.window));
+        case LaunchOutcome::StartFailed: return Format(L"CreateProcessW FAILED, err=%lu (0x%08X)", r.code, r.code);
+        case LaunchOutcome::ResumeFailed: return Format(L"  ResumeThread FAILED, err=%lu", r.code);
         case LaunchOutcome::PlayerExited:
-            return {Tagged(kLaunchTag, Format(L"mpv: player exited with code %lu (0x%08X) before its window appeared",
-                                              r.code, r.code)),
-                    noWindow};
-        case LaunchOutcome::NoWindow: return {noWindow};
-        case LaunchOutcome::ViewerDestroyed: return {Tagged(kLaunchTag, L"  viewer destroyed while embedding")};
-        case LaunchOutcome::PlayerStopped:
-            return {Tagged(kLaunchTag, L"  player stopped by another message while embedding")};
+            return Format(L"mpv: player exited with code %lu (0x%08X) before its window appeared", r.code, r.code);
+        case LaunchOutcome::NoWindow: return L"mpv: failed to find child window within 5s";
+        case LaunchOutcome::ViewerDestroyed: return L"  viewer destroyed while embedding";
+        case LaunchOutcome::PlayerStopped: return L"  player stopped by another message while embedding";
     }
     return {};
 }
 
-std::vector<std::wstring> LoadOutcomeEntries(LoadOutcome outcome) {
+std::wstring LoadText(LoadOutcome outcome) {
     switch (outcome) {
-        case LoadOutcome::Reused: return {Tagged(kLoadTag, L"LoadFile (mpv IPC) return 1")};
-        case LoadOutcome::Restarted: return {Tagged(kLoadTag, L"LoadFile return 1")};
+        case LoadOutcome::Reused: return L"LoadFile (mpv IPC) return 1";
+        case LoadOutcome::Restarted: return L"LoadFile return 1";
         case LoadOutcome::NotShown:
-        case LoadOutcome::Superseded: return {Tagged(kLoadTag, L"LoadFile return 0")};
-        case LoadOutcome::EmptyPath: return {Tagged(kLoadTag, L"empty path, abort")};
-        case LoadOutcome::NoPlayerConfigured: return {Tagged(kLoadTag, L"no viewer configured for this extension")};
+        case LoadOutcome::Superseded: return L"LoadFile return 0";
+        case LoadOutcome::EmptyPath: return L"empty path, abort";
+        case LoadOutcome::NoPlayerConfigured: return L"no viewer configured for this extension";
     }
     return {};
 }
+
+}  // namespace
+
+std::vector<std::wstring> SendOutcomeEntries(const SendReport& report) {
+    if (report.outcome == SendOutcome::NoPipe) return {};
+    return {kSendTag + SendText(report)};
+}
+
+std::vector<std::wstring> LaunchOutcomeEntries(const LaunchReport& report) {
+    std::vector<std::wstring> entries{kLaunchTag + LaunchText(report)};
+    // A player that ended before its window appeared has not shown one either.
+    if (report.outcome == LaunchOutcome::PlayerExited)
+        entries.push_back(kLaunchTag + LaunchText({LaunchOutcome::NoWindow}));
+    return entries;
+}
+
+std::vector<std::wstring> LoadOutcomeEntries(LoadOutcome outcome) { return {kLoadTag + LoadText(outcome)}; }
 
 void LogEntries(const std::vector<std::wstring>& entries) {
     for (const std::wstring& entry : entries) LogPrintf(L"%s", entry.c_str());

@@ -61,10 +61,11 @@ void FocusFromWorker(HWND child) {
     PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE);
     const DWORD self = GetCurrentThreadId();
     const DWORD owner = GetWindowThreadProcessId(child, nullptr);
+    if (!owner) return;
     const HWND viewer = GetAncestor(child, GA_PARENT);
     for (int attempt = 0; attempt < kFocusAttempts; ++attempt) {
         if (attempt > 0) Sleep(kFocusRetryPauseMs);
-        if (!owner || !AttachThreadInput(self, owner, TRUE)) return;
+        if (!AttachThreadInput(self, owner, TRUE)) return;
         SetFocus(child);
         const HWND focused = GetFocus();
         AttachThreadInput(self, owner, FALSE);
