@@ -1,7 +1,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "common/text.h"
 #include "log/log.h"
@@ -78,26 +77,16 @@ SendReport CheckServer(HANDLE pipe, const ViewerWindowState& player) {
                                            : SendReport(SendOutcome::NotThePlayer, server);
 }
 
-// What a write to a connection the player has closed, or is closing, fails with.
-bool ClosedByPlayer(DWORD error) {
-    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
-}
-
 // Reads until the player's reply line is complete: mpv first writes whatever events are pending,
 // each as its own line. When the pipe ends first, the unfinished last line stands for the reply.
-// atLineEnd tells whether the reply came and the last read ended with a whole line: only then
-// does the connection's next read start where a line starts.
-SendReport ReadReply(BoundedPipe& exchange, bool& atLineEnd) {
+SendReport ReadReply(BoundedPipe& exchange) {
     ReplyLineReader reader;
     char piece[kReplyReadBytes];
-    atLineEnd = false;
     while (reader.Current() == ReplyLineReader::State::NeedMore) {
         DWORD got = 0;
         if (!exchange.Read(piece, sizeof(piece), got) || got == 0) break;
         reader.Feed(std::string_view(piece, got));
-        atLineEnd = piece[got - 1] == '\n';
     }
-    atLineEnd = atLineEnd && reader.Current() == ReplyLineReader::State::Reply;
     if (reader.Current() == ReplyLineReader::State::Overflow) return {SendOutcome::ReplyTooLong};
     if (exchange.TimedOut()) return {SendOutcome::NoReplyInTime};
     SendReport replied(SendOutcome::Refused);
@@ -117,36 +106,7 @@ SendReport WriteAll(BoundedPipe& exchange, std::string_view bytes) {
     return {SendOutcome::Sent};
 }
 
-// Opens a connection to the player's pipe into the state: checks who serves it, then switches
-// off the events it would collect between loads. Nothing is kept unless all of it succeeded.
-SendReport OpenConnection(ViewerWindowState& player, ULONGLONG deadline) {
-    UniqueFile pipe(CreateFileW(player.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                kPipeOpenFlags, nullptr));
-    if (!pipe) return {SendOutcome::OpenFailed, GetLastError()};
-    if (SendReport server = CheckServer(pipe.Get(), player); server.outcome != SendOutcome::Sent) return server;
-    BoundedPipe exchange(pipe.Get(), deadline);
-    if (SendReport wrote = WriteAll(exchange, kDisableEventsCommand); wrote.outcome != SendOutcome::Sent) return wrote;
-    bool atLineEnd = false;
-    SendReport replied = ReadReply(exchange, atLineEnd);
-    // Only the reply's arrival counts, not what it says (a player without the command refuses it).
-    // A reply that did not end its read leaves part of a line for the next read: not kept, then.
-    if (replied.outcome != SendOutcome::Sent && replied.outcome != SendOutcome::Refused) return replied;
-    if (!atLineEnd) {
-        replied.outcome = SendOutcome::Refused;
-        return replied;
-    }
-    player.pipe = std::move(pipe);
-    return {SendOutcome::Sent};
-}
-
-// Nothing to read and still connected: a kept connection that has anything in it holds what
-// the player wrote unasked, which must never be taken for the next reply.
-bool Quiet(HANDLE pipe) {
-    DWORD available = 0;
-    return PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available == 0;
-}
-
-SendReport Send(ViewerWindowState& player, const wchar_t* filePath) {
+SendReport Send(const ViewerWindowState& player, const wchar_t* filePath) {
     if (player.pipeName.empty()) return {SendOutcome::NoPipe};
     const std::optional<std::string> path = PathToUtf8(filePath ? filePath : L"");
     if (!path) return {SendOutcome::PathNotUtf16};
@@ -155,36 +115,22 @@ SendReport Send(ViewerWindowState& player, const wchar_t* filePath) {
     // The log is UTF-16: the command's UTF-8 read as ANSI would garble every non-ASCII character.
     LogPrintf(L"%s%s", kSendTag, FromUtf8(*command).c_str());
 
-    // The whole exchange shares one deadline, a reopened connection included: the host's window
-    // thread is waiting on it.
+    // A connection of its own for this one command, closed on every way out: nothing the player
+    // writes after it (events, a late reply) can be taken for the answer to another command.
+    // The whole exchange shares one deadline: the host's window thread is waiting on it.
     const ULONGLONG deadline = GetTickCount64() + kPipeExchangeTimeoutMs;
-    if (player.pipe && !Quiet(player.pipe.Get())) player.pipe.Close();
-    for (;;) {
-        const bool kept = static_cast<bool>(player.pipe);
-        if (!kept) {
-            if (SendReport opened = OpenConnection(player, deadline); opened.outcome != SendOutcome::Sent)
-                return opened;
-        }
-        BoundedPipe exchange(player.pipe.Get(), deadline);
-        if (SendReport wrote = WriteAll(exchange, *command); wrote.outcome != SendOutcome::Sent) {
-            player.pipe.Close();
-            // Closed by the player since the check above, before any of the command went out:
-            // once more on a fresh connection, which fails for good when the player has ended.
-            if (kept && wrote.outcome == SendOutcome::WriteFailed && ClosedByPlayer(wrote.code)) continue;
-            return wrote;
-        }
-        bool atLineEnd = false;
-        SendReport replied = ReadReply(exchange, atLineEnd);
-        // After a failure a late reply could still arrive, and after a reply that did not end its
-        // read the rest of a line is still to come: either would be read as the next file's reply.
-        if (replied.outcome != SendOutcome::Sent || !atLineEnd) player.pipe.Close();
-        return replied;
-    }
+    const UniqueFile pipe(CreateFileW(player.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      kPipeOpenFlags, nullptr));
+    if (!pipe) return {SendOutcome::OpenFailed, GetLastError()};
+    if (SendReport server = CheckServer(pipe.Get(), player); server.outcome != SendOutcome::Sent) return server;
+    BoundedPipe exchange(pipe.Get(), deadline);
+    if (SendReport wrote = WriteAll(exchange, *command); wrote.outcome != SendOutcome::Sent) return wrote;
+    return ReadReply(exchange);
 }
 
 }  // namespace
 
-SendOutcome SendMPVCommand(ViewerWindowState& player, const wchar_t* filePath) {
+SendOutcome SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath) {
     const SendReport report = Send(player, filePath);
     LogEntries(SendOutcomeEntries(report));
     return report.outcome;

@@ -165,9 +165,6 @@ LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_
 
 void KillChild(ViewerWindowState& state) {
     LogPrintf(L"%sKillChild enter", kKillTag);
-    // First: the next player in this viewer serves the same pipe name, and must get a connection
-    // of its own, checked again.
-    state.pipe.Close();
     // Not destroyed or messaged: the window goes away with its process.
     state.childHwnd = nullptr;
     if (state.job) {

@@ -56,12 +56,6 @@ std::string EscapeControlBytes(std::string_view bytes);
 // fit the command buffer: a cut command would be a broken line to the player.
 std::optional<std::string> BuildLoadfileCommand(std::string_view utf8Path);
 
-// Sent once on each new connection, before any loadfile: mpv queues every event for every
-// connection and a kept connection would collect them between loads. Whatever the reply, only
-// its arrival matters: a player without the command answers with an error, and whatever it
-// writes unasked later makes the next load open a fresh connection instead.
-inline constexpr std::string_view kDisableEventsCommand = "{\"command\":[\"disable_event\",\"all\"]}\n";
-
 // True when the reply, read as zero-terminated text, contains "success" in double quotes.
 bool ReplyHasSuccess(std::string_view reply);
 

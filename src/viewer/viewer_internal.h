@@ -40,8 +40,8 @@ void KillChild(ViewerWindowState& state);
 
 // Tells the running player, over its pipe, to replace its file; Sent when it answers "success".
 // Nothing is sent to a pipe that another process serves, or for a path UTF-8 cannot hold.
-// The connection stays open in the state for the next file, unless this exchange failed.
-SendOutcome SendMPVCommand(ViewerWindowState& player, const wchar_t* filePath);
+// Each call opens a connection of its own and closes it before it returns.
+SendOutcome SendMPVCommand(const ViewerWindowState& player, const wchar_t* filePath);
 
 // Shows the file: reuses the running player over its pipe when it is the same executable,
 // otherwise restarts it behind a "Loading..." placeholder. Records the outcome in the state,

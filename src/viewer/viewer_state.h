@@ -15,7 +15,6 @@ struct ViewerWindowState {
     DWORD pid = 0;
     HWND childHwnd = nullptr;   // the player's window; owned by the player, may vanish any time
     std::wstring pipeName;      // the player's JSON command pipe
-    UniqueFile pipe;            // the connection to it, kept between loads; checked when it opened
     std::wstring exePath;       // the player executable, exactly as the load sequence passed it
     std::wstring filePath;      // the file the player was last told to show
     uint64_t launch = 0;        // which start this player came from; 0 when there is none

@@ -27,8 +27,6 @@
 //                         events           STANDIN_EVENT_COUNT event lines before every reply
 //                         eventsonly       event lines to every command until the client leaves,
 //                                          never a reply
-//                         dropidle         closes a client's connection once it has sent nothing
-//                                          for STANDIN_DELAY_MS
 //                         launcher         starts this program again with the same arguments as a
 //                                          plain stand-in (in its job) and waits for it, as a
 //                                          launcher in front of mpv does
@@ -41,8 +39,9 @@
 //                         own piece; mpv itself writes pending events back to back
 //   STANDIN_CMDLINE_FILE  where to write its command line (UTF-16, no BOM)
 //   STANDIN_PIPE_LOG      where to append every byte read from its pipe
-//   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry) and, in slowstart,
-//                         "resumed=<GetTickCount64>" when it starts taking messages
+//   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry), in slowstart
+//                         "resumed=<GetTickCount64>" when it starts taking messages, and
+//                         "connection=<bytes read>" when a client has closed its connection
 // As mpv does, its first pipe instance is created with FILE_FLAG_FIRST_PIPE_INSTANCE and a DACL for
 // its own user only (Wine ignores the flag), and without that instance it plays on without a pipe.
 // A line that is not the loadfile command, well-formed, gets an error reply.
@@ -79,7 +78,6 @@ enum class Mode {
     NoPipe,
     Events,
     EventsOnly,
-    DropIdle,
     Launcher,
     LauncherExits,
     AnswerOnce,
@@ -325,25 +323,15 @@ struct Client {
     UniqueFile pipe;
 };
 
-// In dropidle, true once the client has something to read; false when it has been idle too long.
-bool ClientSendsInTime(const Player& player, HANDLE pipe) {
-    if (player.mode != Mode::DropIdle) return true;
-    for (const ULONGLONG until = GetTickCount64() + player.delayMs; GetTickCount64() < until; Sleep(5)) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available > 0) return true;
-    }
-    return false;
-}
-
 DWORD WINAPI ClientThread(void* param) {
     std::unique_ptr<Client> client(static_cast<Client*>(param));
     try {
         std::string pending;
         char buffer[kPipeBuffer];
-        DWORD got = 0;
+        DWORD got = 0, carried = 0;
         bool writable = true;
-        while (ClientSendsInTime(*client->player, client->pipe.Get()) &&
-               ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        while (ReadFile(client->pipe.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+            carried += got;
             AppendToLog(*client->player, buffer, got);
             pending.append(buffer, got);
             size_t end = 0;
@@ -352,6 +340,7 @@ DWORD WINAPI ClientThread(void* param) {
                 pending.erase(0, end + 1);
             }
         }
+        AppendNote("connection=" + std::to_string(carried));
     } catch (...) {
         // Out of memory in one client must not take the process down; the client is dropped.
     }
@@ -553,7 +542,6 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"nopipe") mode = Mode::NoPipe;
     else if (text == L"events") mode = Mode::Events;
     else if (text == L"eventsonly") mode = Mode::EventsOnly;
-    else if (text == L"dropidle") mode = Mode::DropIdle;
     else if (text == L"launcher") mode = Mode::Launcher;
     else if (text == L"launcherexits") mode = Mode::LauncherExits;
     else if (text == L"answeronce") mode = Mode::AnswerOnce;
