@@ -54,10 +54,7 @@ LoadOutcome Load(HWND viewer, ViewerWindowState& state, const wchar_t* filePath)
     }
 
     const std::wstring playerPath = CurrentViewerForFile(filePath);
-    if (playerPath.empty()) {
-        KillChild(state);
-        return LoadOutcome::NoPlayerConfigured;
-    }
+    if (playerPath.empty()) return LoadOutcome::NoPlayerConfigured;  // the player stops once that is logged
     LogPrintf(L"%sviewer=[%s]", kLoadTag, playerPath.c_str());
 
     // The player may have replaced its window since the last message: its current one counts.
@@ -88,6 +85,8 @@ LoadOutcome LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* fileP
     LogPrintf(L"%sfilePath=[%s]", kLoadTag, filePath ? filePath : L"(null)");
     const LoadOutcome outcome = Load(viewer, state, filePath);
     LogEntries(LoadOutcomeEntries(outcome));
+    // After its entry, not before: the log says why the player stops ahead of KillChild's lines.
+    if (outcome == LoadOutcome::NoPlayerConfigured) KillChild(state);
     if (outcome != LoadOutcome::Superseded) state.lastLoad = outcome;
     return outcome;
 }

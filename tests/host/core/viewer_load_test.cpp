@@ -138,12 +138,13 @@ TEST(ViewerLoad, AnsiPathIsConvertedAndEmptyOrUnconfiguredPathsStopThePlayer) {
     const char ansi[] = "C:\\v\\Caf\xE9 clip.mkv";
     wchar_t wide[64] = {};
     ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 64), 0);
-    const std::tuple<UINT, const void*, LoadOutcome> cases[] = {
-        {DVPLUGINMSG_LOADW, L"", LoadOutcome::EmptyPath},
-        {DVPLUGINMSG_LOADA, nullptr, LoadOutcome::EmptyPath},
-        {DVPLUGINMSG_LOADW, L"C:\\docs\\notes.txt", LoadOutcome::NoPlayerConfigured},
+    // Whether the outcome's entry comes before KillChild's lines or after them.
+    const std::tuple<UINT, const void*, LoadOutcome, bool> cases[] = {
+        {DVPLUGINMSG_LOADW, L"", LoadOutcome::EmptyPath, false},
+        {DVPLUGINMSG_LOADA, nullptr, LoadOutcome::EmptyPath, false},
+        {DVPLUGINMSG_LOADW, L"C:\\docs\\notes.txt", LoadOutcome::NoPlayerConfigured, true},
     };
-    for (const auto& [msg, path, outcome] : cases) {
+    for (const auto& [msg, path, outcome, entryFirst] : cases) {
         DeleteLog();
         ASSERT_EQ(pane.Send(DVPLUGINMSG_LOADA, 0, reinterpret_cast<LPARAM>(ansi)), 1);
         EXPECT_EQ(pane.State()->filePath, wide);
@@ -152,6 +153,11 @@ TEST(ViewerLoad, AnsiPathIsConvertedAndEmptyOrUnconfiguredPathsStopThePlayer) {
         EXPECT_FALSE(ProcessExists(pid));
         EXPECT_EQ(pane.State()->lastLoad, outcome) << msg;
         EXPECT_EQ(pane.State()->pid, 0u);  // and no other player started
+        const std::wstring log = ReadLog();
+        const size_t load = log.rfind(L"[LoadFile] filePath=");
+        EXPECT_EQ(log.find(LoadOutcomeEntries(outcome)[0], load) < log.find(L"[KillChild] KillChild enter", load),
+                  entryFirst)
+            << msg;
         if (!path) {
             EXPECT_EQ(CountLogLines(L"[LoadFile] filePath=[(null)]\r\n"), 1);
         }
