@@ -17,8 +17,6 @@ struct LogState {
     CRITICAL_SECTION lock;
     wchar_t path[kLogPathChars];
     wchar_t movedPath[kLogPathChars + 2];  // the same path with ".1" appended
-    int holds;                             // LogHolds alive, on any thread
-    HANDLE held;                           // the log kept open between entries while holds > 0, or null
 };
 
 INIT_ONCE logInitOnce = INIT_ONCE_STATIC_INIT;
@@ -57,7 +55,6 @@ public:
         Close();
         file_ = file;
     }
-    HANDLE Release() { return std::exchange(file_, INVALID_HANDLE_VALUE); }
 
 private:
     HANDLE file_;
@@ -69,9 +66,10 @@ HANDLE OpenForAppend() {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-long long SizeOf(HANDLE file) {
-    LARGE_INTEGER size = {};
-    return GetFileSizeEx(file, &size) ? size.QuadPart : 0;
+// Where the end of the file is: its size, and where an entry goes with append access anyway.
+long long SeekToEnd(HANDLE file) {
+    LARGE_INTEGER end = {};
+    return SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END) ? end.QuadPart : 0;
 }
 
 // Renames a full log to "Tessoravin.log.1", replacing an older one. The rename goes through a
@@ -98,19 +96,20 @@ void MoveFullLogAside() {
                                static_cast<DWORD>(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t)));
 }
 
-// One entry: byte-order mark on an empty file, prefix, message, in one write where they fit.
-// Runs under the log's lock. Opens the log and closes it again, unless a LogHold keeps it open.
+// One entry: byte-order mark on an empty file, prefix, message, in one write where they fit, so
+// that another process's entry never lands inside it. Runs under the log's lock; the log is opened
+// for the entry and closed again.
 void AppendEntry(const wchar_t* message) {
-    FileCloser file(logState.held ? std::exchange(logState.held, nullptr) : OpenForAppend());
+    FileCloser file(OpenForAppend());
     if (!file.Valid()) return;  // the entry is lost, as any entry the file cannot take
-    long long size = SizeOf(file.Get());
+    long long size = SeekToEnd(file.Get());
     if (size >= kLogSizeLimitBytes) {
         // Our own handle shares no deletion: it must be closed before the log can move.
         file.Close();
         MoveFullLogAside();
         file.Reset(OpenForAppend());  // the fresh log, or the full one if it could not move
         if (!file.Valid()) return;
-        size = SizeOf(file.Get());
+        size = SeekToEnd(file.Get());
     }
     wchar_t entry[1 + kLogPrefixBufferChars + kLogFormatBufferChars];
     size_t units = 0;
@@ -129,23 +128,9 @@ void AppendEntry(const wchar_t* message) {
         WriteUnits(file.Get(), entry, units);
         WriteUnits(file.Get(), message, messageUnits);
     }
-    if (logState.holds > 0) logState.held = file.Release();
 }
 
 }  // namespace
-
-LogHold::LogHold() {
-    LogInit();
-    EnterCriticalSection(&logState.lock);
-    ++logState.holds;
-    LeaveCriticalSection(&logState.lock);
-}
-
-LogHold::~LogHold() {
-    EnterCriticalSection(&logState.lock);
-    if (--logState.holds == 0 && logState.held) CloseHandle(std::exchange(logState.held, nullptr));
-    LeaveCriticalSection(&logState.lock);
-}
 
 const wchar_t* LogFilePath() {
     LogInit();

@@ -52,7 +52,6 @@ std::vector<wchar_t> WidenAnsiPath(const char* narrow) {
 }
 
 LRESULT OnLoadW(HWND hwnd, ViewerWindowState* state, const wchar_t* path) {
-    const LogHold logHold;  // one open of the log for all of this load's lines
     LogPrintf(L"%sDVPLUGINMSG_LOADW received", kWndProcTag);
     const bool shown = state && Shown(LoadFile(hwnd, *state, path));
     LogPrintf(L"%sDVPLUGINMSG_LOADW return %d", kWndProcTag, shown ? 1 : 0);
@@ -60,7 +59,6 @@ LRESULT OnLoadW(HWND hwnd, ViewerWindowState* state, const wchar_t* path) {
 }
 
 LRESULT OnLoadA(HWND hwnd, ViewerWindowState* state, const char* narrowPath) {
-    const LogHold logHold;
     LogPrintf(L"%sDVPLUGINMSG_LOADA received", kWndProcTag);
     bool shown = false;
     if (state) {
