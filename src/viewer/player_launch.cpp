@@ -17,8 +17,9 @@ std::atomic<uint64_t> launchCount{0};
 
 constexpr wchar_t kKillTag[] = L"[KillChild] ";
 
-// The player dies with the last handle to its job: with KillChild, or with the host itself.
-// The process is still suspended here, so it never runs a single instruction outside the job.
+// The player dies with the last handle to its job: with KillChild, or with the host itself; and
+// at once when it crashes. The process is still suspended here, so it never runs a single
+// instruction outside the job.
 UniqueHandle CreateKillOnCloseJob(HANDLE process) {
     UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job) {
@@ -26,7 +27,7 @@ UniqueHandle CreateKillOnCloseJob(HANDLE process) {
         return job;
     }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    limits.BasicLimitInformation.LimitFlags = kPlayerJobLimits;
     SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
     // KillChild also ends a process that is not in the job, so a failed assignment is survivable.
     if (!AssignProcessToJobObject(job.Get(), process))

@@ -9,6 +9,10 @@
 // How the player is started: with the system's error boxes off and a UTF-16 environment, and
 // suspended, so that it is in its job before it runs its first instruction.
 inline constexpr DWORD kPlayerCreationFlags = CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED;
+// The player's job: everything in it dies with the last handle to it, and a player that crashes
+// dies at once, instead of hanging as the host's child while Windows Error Reporting keeps it.
+inline constexpr DWORD kPlayerJobLimits = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE |
+                                          JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
 // How long the player's window is searched for after the start, and how often it is looked for:
 // a window that appears is embedded within one pause of its creation.
 inline constexpr DWORD kChildSearchTimeoutMs = 5000;

@@ -63,10 +63,14 @@ TEST(ViewerLaunch, FailedStartsShowNothing) {
 
 // Started suspended and put in its job first, the player runs not one instruction outside the job:
 // the stand-in notes IsProcessInJob as the first thing it does. The start without the suspension
-// loses that race too rarely to show here, so the flags are also checked where they are made.
+// loses that race too rarely to show here, so the flags are also checked where they are made. The
+// job ends the player with its last handle, and at once when the player crashes.
 TEST(ViewerLaunch, ThePlayerRunsOnlyInsideItsJob) {
     EXPECT_EQ(kPlayerCreationFlags,
               static_cast<DWORD>(CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED));
+    // Wine keeps no job limits to read back (it reports none), so they too are checked here.
+    EXPECT_EQ(kPlayerJobLimits,
+              static_cast<DWORD>(JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION));
     BOOL selfInJob = TRUE;
     ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), nullptr, &selfInJob));
     ASSERT_FALSE(selfInJob) << "the player would inherit a job of the test's own";
