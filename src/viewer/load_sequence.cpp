@@ -1,5 +1,6 @@
 #include <atomic>
 #include <string>
+#include <utility>
 
 #include "common/gdi.h"
 #include "config/plugin_config.h"
@@ -12,17 +13,19 @@ namespace {
 
 std::atomic<HFONT> placeholderFont{nullptr};
 
-// Drawn straight onto the window, outside any paint cycle: the viewer never erases its
-// background, so the text stays until the new player's window covers it.
-void DrawPlaceholder(HWND viewer) {
+// Straight onto the window, outside any paint cycle: the viewer never erases its background, so
+// the text stays until a player's window covers it. With clear, over the window's own colour
+// instead of whatever the viewer showed.
+void DrawCentredText(HWND viewer, const wchar_t* text, bool clear) {
     const ScopedWindowDC dc(viewer);
     if (!dc) return;
     RECT client = {};
     GetClientRect(viewer, &client);
+    if (clear) FillRect(dc.Get(), &client, GetSysColorBrush(COLOR_WINDOW));
     SetBkMode(dc.Get(), TRANSPARENT);
     SetTextColor(dc.Get(), RGB(128, 128, 128));
     const ScopedSelection font(dc.Get(), PlaceholderFont());
-    DrawTextW(dc.Get(), L"Loading...", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextW(dc.Get(), text, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 // The running player can take the file only if its window is still there, it was started from
@@ -43,6 +46,11 @@ HFONT PlaceholderFont() {
     if (placeholderFont.compare_exchange_strong(font, created, std::memory_order_acq_rel)) return created;
     DeleteObject(created);
     return font;
+}
+
+void DrawNotice(HWND viewer, ViewerWindowState& state, const wchar_t* text) {
+    DrawCentredText(viewer, text, true);
+    state.noticeShown = true;
 }
 
 namespace {
@@ -71,7 +79,8 @@ LoadOutcome Load(HWND viewer, ViewerWindowState& state, const wchar_t* filePath)
 
     KillChild(state);
     InvalidateRect(viewer, nullptr, TRUE);
-    DrawPlaceholder(viewer);
+    // Over whatever the viewer shows, unless that is a notice: the two texts would run into each other.
+    DrawCentredText(viewer, L"Loading...", std::exchange(state.noticeShown, false));
     const LaunchOutcome launched = LaunchAndEmbed(viewer, state, playerPath.c_str(), filePath);
     // The record then belongs to the message that stopped this player, and says what it did.
     if (launched == LaunchOutcome::PlayerStopped) return LoadOutcome::Superseded;

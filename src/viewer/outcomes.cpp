@@ -96,6 +96,12 @@ std::vector<std::wstring> LaunchOutcomeEntries(const LaunchReport& report) {
 
 std::vector<std::wstring> LoadOutcomeEntries(LoadOutcome outcome) { return {kLoadTag + LoadText(outcome)}; }
 
+std::vector<std::wstring> WatchOutcomeEntries(const WatchReport& report) {
+    if (report.outcome != WatchOutcome::Hung) return {};
+    return {kWatchTag + Format(L"player pid=%lu did not answer for %llu ms, ended", report.pid,
+                               static_cast<unsigned long long>(report.unansweredMs))};
+}
+
 void LogEntries(const std::vector<std::wstring>& entries) {
     for (const std::wstring& entry : entries) LogPrintf(L"%s", entry.c_str());
 }

@@ -11,6 +11,7 @@
 inline constexpr wchar_t kLoadTag[] = L"[LoadFile] ";
 inline constexpr wchar_t kLaunchTag[] = L"[LaunchAndEmbed] ";
 inline constexpr wchar_t kSendTag[] = L"[SendMPVCommand] SendMPVCommand: ";
+inline constexpr wchar_t kWatchTag[] = L"[PlayerWatch] ";
 
 // One command over the player's pipe (SendMPVCommand).
 enum class SendOutcome {
@@ -65,10 +66,27 @@ enum class LoadOutcome {
     NoPlayerConfigured,  // no player for its extension: the player is stopped
 };
 
-// The log entries of each outcome, each one line without its line end; none for NoPipe.
+// How the watch over one running player ended (the watchdog's thread, PlayerWatch).
+enum class WatchOutcome {
+    Stopped,      // KillChild ended it
+    PlayerEnded,  // the player ended by itself
+    Hung,         // the player's window went unanswered too long, and its job was terminated
+};
+
+struct WatchReport {
+    WatchReport(WatchOutcome outcome_, DWORD pid_ = 0, ULONGLONG unansweredMs_ = 0)
+        : outcome(outcome_), pid(pid_), unansweredMs(unansweredMs_) {}
+    WatchOutcome outcome;
+    DWORD pid;
+    ULONGLONG unansweredMs;
+};
+
+// The log entries of each outcome, each one line without its line end; none for NoPipe, nor for
+// a watch that ended without a verdict.
 std::vector<std::wstring> SendOutcomeEntries(const SendReport& report);
 std::vector<std::wstring> LaunchOutcomeEntries(const LaunchReport& report);
 std::vector<std::wstring> LoadOutcomeEntries(LoadOutcome outcome);
+std::vector<std::wstring> WatchOutcomeEntries(const WatchReport& report);
 
 // Writes each entry as a log entry of its own, cut where LogPrintf cuts any entry.
 void LogEntries(const std::vector<std::wstring>& entries);

@@ -157,6 +157,7 @@ LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_
     LogEntries(LaunchOutcomeEntries(report));
     if (report.outcome != LaunchOutcome::Embedded) return report.outcome;
     EmbedPlayerWindow(viewer, state, true);
+    StartPlayerWatch(viewer, state);
     // The player may still replace its window (mpv does while it settles on a video output) or
     // disable it again; for a while the viewer looks on its own, not only at the next message.
     state.followUntil = GetTickCount64() + kFollowPlayerWindowMs;
@@ -166,6 +167,8 @@ LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_
 
 void KillChild(ViewerWindowState& state) {
     LogPrintf(L"%sKillChild enter", kKillTag);
+    // First: a verdict on a player that is being ended anyway would only be a second kill.
+    StopPlayerWatch(state);
     // Not destroyed or messaged: the window goes away with its process.
     state.childHwnd = nullptr;
     if (state.job) {

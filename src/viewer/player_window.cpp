@@ -2,43 +2,89 @@
 // another process's thread, and most window calls on it wait until that thread takes the
 // message; a player whose thread stalls (a GPU driver, a debugger, a slow start-up) must never
 // freeze the file manager, not even between a check that it answers and the call after it.
-// Moves and shows are therefore posted, and what has no posted form (enabling, the focus) runs
-// on a short-lived worker thread that nobody waits for.
+// Shows are therefore posted, and everything else (moving, enabling, the focus) runs on a
+// short-lived worker thread that nobody waits for.
+//
+// A move is not posted with SWP_ASYNCWINDOWPOS: Windows posts that only between threads with
+// different input queues, and the player's window, a child of the viewer, shares the host's
+// queue, so on Windows the move would run on the host's thread and wait for the player's. Wine
+// posts it always, which is why a test under Wine cannot tell.
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "log/log.h"
 #include "viewer/viewer_internal.h"
+#include "viewer/viewer_test_hooks.h"  // declares PlayerWindowCallsPending, defined here
 
 namespace {
 
-enum class PlayerCall { Enable, EnableNoticingDelay, Focus };
+enum class PlayerCall { Enable, EnableNoticingDelay, Focus, Move };
 
 // The calls a worker is making now, at most one of each kind per window: a player that never
-// answers must not collect a worker for every timer tick or click.
+// answers must not collect a worker for every timer tick, click or resize. A move asked for
+// while one is under way waits for it, and only the latest size of those is made.
 class CallsInFlight {
 public:
-    bool Begin(HWND child, PlayerCall call) {
+    // True when a worker is to make the call; false when one for it is already under way.
+    bool Begin(HWND child, PlayerCall call, SIZE size = {}) {
         AcquireSRWLockExclusive(&lock_);
-        const bool fresh = std::find(calls_.begin(), calls_.end(), Key(child, call)) == calls_.end();
-        if (fresh) calls_.push_back(Key(child, call));
+        Call* current = Find(child, call);
+        if (current) {
+            current->size = size;
+            current->sizePending = true;
+        } else {
+            calls_.push_back({child, Kind(call), size, true});
+        }
         ReleaseSRWLockExclusive(&lock_);
-        return fresh;
+        return current == nullptr;
     }
     void End(HWND child, PlayerCall call) {
         AcquireSRWLockExclusive(&lock_);
-        std::erase(calls_, Key(child, call));
+        std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
         ReleaseSRWLockExclusive(&lock_);
+    }
+    // Whether any call on the window is under way or still to be made.
+    bool Any(HWND child) {
+        AcquireSRWLockExclusive(&lock_);
+        const bool any = std::any_of(calls_.begin(), calls_.end(), [&](const Call& c) { return c.child == child; });
+        ReleaseSRWLockExclusive(&lock_);
+        return any;
+    }
+    // The size the move worker makes next; nothing once none is pending, and the move has ended.
+    std::optional<SIZE> NextMove(HWND child) {
+        AcquireSRWLockExclusive(&lock_);
+        std::optional<SIZE> next;
+        Call* move = Find(child, PlayerCall::Move);
+        if (move && move->sizePending) {
+            move->sizePending = false;
+            next = move->size;
+        } else {
+            std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == PlayerCall::Move; });
+        }
+        ReleaseSRWLockExclusive(&lock_);
+        return next;
     }
 
 private:
-    static std::pair<HWND, PlayerCall> Key(HWND child, PlayerCall call) {
-        return {child, call == PlayerCall::Focus ? PlayerCall::Focus : PlayerCall::Enable};
+    struct Call {
+        HWND child;
+        PlayerCall kind;
+        SIZE size;  // a move's latest size
+        bool sizePending;
+    };
+    static PlayerCall Kind(PlayerCall call) {
+        return call == PlayerCall::EnableNoticingDelay ? PlayerCall::Enable : call;
+    }
+    Call* Find(HWND child, PlayerCall call) {
+        const auto it = std::find_if(calls_.begin(), calls_.end(),
+                                     [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
+        return it == calls_.end() ? nullptr : &*it;
     }
     SRWLOCK lock_ = SRWLOCK_INIT;
-    std::vector<std::pair<HWND, PlayerCall>> calls_;
+    std::vector<Call> calls_;
 };
 CallsInFlight callsInFlight;
 
@@ -49,8 +95,11 @@ struct WorkerRequest {
 };
 
 // SetFocus works across threads only while their input is attached; AttachThreadInput needs a
-// message queue on both sides, which a bare worker gets with its first PeekMessage. A player
-// that is busy gets the focus when it answers; one that never does holds only this worker.
+// message queue on both sides, which a bare worker gets with its first PeekMessage. Attached,
+// this worker shares the input of the player's thread, which itself shares the host's (the
+// player's window is the viewer's child): a player that stalls inside SetFocus would hold the
+// host's input too. So each attempt goes only to a player that has just answered; a busy one is
+// asked again until it answers, for as long as the watchdog would let it live unanswered.
 // The viewer's own focus change may still be settling when this runs (its frame just being
 // activated) and take the focus back to the viewer: while the viewer still holds it, the focus
 // is passed again a moment later. Focus the user moved elsewhere meanwhile is left there.
@@ -63,8 +112,13 @@ void FocusFromWorker(HWND child) {
     const DWORD owner = GetWindowThreadProcessId(child, nullptr);
     if (!owner) return;
     const HWND viewer = GetAncestor(child, GA_PARENT);
-    for (int attempt = 0; attempt < kFocusAttempts; ++attempt) {
-        if (attempt > 0) Sleep(kFocusRetryPauseMs);
+    const ULONGLONG giveUp = GetTickCount64() + kHungVerdictMs;
+    for (int attempts = 0; attempts < kFocusAttempts && GetTickCount64() < giveUp; Sleep(kFocusRetryPauseMs)) {
+        if (!PlayerAnswers(child, kPlayerAnswerTimeoutMs)) {
+            if (!IsWindow(child)) return;
+            continue;
+        }
+        ++attempts;
         if (!AttachThreadInput(self, owner, TRUE)) return;
         SetFocus(child);
         const HWND focused = GetFocus();
@@ -73,10 +127,10 @@ void FocusFromWorker(HWND child) {
     }
 }
 
-// True when the player's window thread takes a message within kPlayerAnswerTimeoutMs.
-bool PlayerAnswers(HWND child) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kPlayerAnswerTimeoutMs, &ignored) != 0;
+// Each move waits until the player's thread has taken it, or the player is gone.
+void MoveFromWorker(HWND child) {
+    while (const std::optional<SIZE> size = callsInFlight.NextMove(child))
+        SetWindowPos(child, nullptr, 0, 0, size->cx, size->cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 DWORD WINAPI RunPlayerCall(void* param) {
@@ -84,7 +138,7 @@ DWORD WINAPI RunPlayerCall(void* param) {
     delete static_cast<WorkerRequest*>(param);
     switch (request.call) {
         case PlayerCall::EnableNoticingDelay:
-            if (!PlayerAnswers(request.child))
+            if (!PlayerAnswers(request.child, kPlayerAnswerTimeoutMs))
                 LogPrintf(L"%s  player not answering yet, its window is enabled when it does", kLaunchTag);
             [[fallthrough]];
         case PlayerCall::Enable:
@@ -92,13 +146,15 @@ DWORD WINAPI RunPlayerCall(void* param) {
             EnableWindow(request.child, TRUE);
             break;
         case PlayerCall::Focus: FocusFromWorker(request.child); break;
+        case PlayerCall::Move: MoveFromWorker(request.child); break;
     }
-    callsInFlight.End(request.child, request.call);
+    // A move's record ends in NextMove, under the lock, so that no size asked for is lost.
+    if (request.call != PlayerCall::Move) callsInFlight.End(request.child, request.call);
     FreeLibraryAndExitThread(request.module, 0);
 }
 
-void RunOnWorker(HWND child, PlayerCall call) {
-    if (!callsInFlight.Begin(child, call)) return;
+void RunOnWorker(HWND child, PlayerCall call, SIZE size = {}) {
+    if (!callsInFlight.Begin(child, call, size)) return;
     HMODULE module = nullptr;
     if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&RunPlayerCall),
                            &module)) {
@@ -120,9 +176,7 @@ bool IsViewersChild(HWND viewer, HWND child) {
 
 }  // namespace
 
-void MovePlayerWindow(HWND child, int width, int height) {
-    SetWindowPos(child, nullptr, 0, 0, width, height, SWP_ASYNCWINDOWPOS | SWP_NOZORDER | SWP_NOACTIVATE);
-}
+void MovePlayerWindow(HWND child, int width, int height) { RunOnWorker(child, PlayerCall::Move, SIZE{width, height}); }
 
 void EnablePlayerWindow(HWND child, bool noticeDelay) {
     RunOnWorker(child, noticeDelay ? PlayerCall::EnableNoticingDelay : PlayerCall::Enable);
@@ -137,25 +191,40 @@ void PassFocusToPlayer(HWND child) {
     RunOnWorker(child, PlayerCall::Focus);
 }
 
-bool IsPlayerProcess(DWORD pid, const ViewerWindowState& state) {
+bool PlayerWindowCallsPending(HWND child) { return callsInFlight.Any(child); }
+
+bool PlayerAnswers(HWND child, UINT timeoutMs) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &ignored) != 0;
+}
+
+bool IsPlayerProcess(DWORD pid, DWORD playerPid, HANDLE job) {
     if (pid == 0) return false;
-    if (pid == state.pid && state.process) return true;
-    if (!state.job) return false;
+    if (pid == playerPid) return true;
+    if (!job) return false;
     // The limited right is enough for Windows, Wine wants the full one.
     UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
     if (!process) process.Reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     BOOL inJob = FALSE;
-    return process && IsProcessInJob(process.Get(), state.job.Get(), &inJob) && inJob;
+    return process && IsProcessInJob(process.Get(), job, &inJob) && inJob;
 }
 
-HWND FindPlayerWindow(HWND viewer, const ViewerWindowState& state) {
+bool IsPlayerProcess(DWORD pid, const ViewerWindowState& state) {
+    return IsPlayerProcess(pid, state.process ? state.pid : 0, state.job.Get());
+}
+
+HWND FindPlayerWindow(HWND viewer, DWORD playerPid, HANDLE job) {
     for (HWND child = FindWindowExW(viewer, nullptr, L"mpv", nullptr); child;
          child = FindWindowExW(viewer, child, L"mpv", nullptr)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(child, &pid);
-        if (IsPlayerProcess(pid, state)) return child;
+        if (IsPlayerProcess(pid, playerPid, job)) return child;
     }
     return nullptr;
+}
+
+HWND FindPlayerWindow(HWND viewer, const ViewerWindowState& state) {
+    return FindPlayerWindow(viewer, state.process ? state.pid : 0, state.job.Get());
 }
 
 HWND FollowPlayerWindow(HWND viewer, ViewerWindowState& state) {

@@ -31,9 +31,20 @@ inline constexpr DWORD kKillWaitWithoutJobMs = 200;
 inline constexpr DWORD kJobEmptyWaitMs = 500;
 // Upper bound of one pipe exchange (open, write, read): the host's window thread waits on it.
 inline constexpr DWORD kPipeExchangeTimeoutMs = 2000;
-// How long the host's thread waits for the player's window thread to answer before a call that
-// has no posted form (enabling the window, passing it the focus).
+// How long a worker waits for the player's window thread to answer before it passes the focus, or
+// before it notes that the player is slow to take its window.
 inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
+// The watchdog asks the player's window a harmless question every kWatchIntervalMs and waits
+// kWatchProbeTimeoutMs for the answer. A player whose window has not answered for kHungVerdictMs
+// in a row is ended: the player's window is the viewer's child, so the host's own calls on its
+// window tree (a repaint with the children, a resize, a focus change) wait on the player's thread.
+inline constexpr DWORD kWatchIntervalMs = 500;
+inline constexpr UINT kWatchProbeTimeoutMs = 500;
+inline constexpr ULONGLONG kHungVerdictMs = 5000;
+// Posted to the viewer when the watchdog has ended its player; wParam is that player's launch.
+inline constexpr UINT kMsgPlayerHung = WM_APP + 1;
+// Drawn in place of a player the watchdog ended.
+inline constexpr wchar_t kPlayerHungNotice[] = L"The player stopped responding and was closed.";
 
 // Starts the player hidden in a kill-on-close job, finds its window among the viewer's children
 // and fits it to the viewer. Expects a state that KillChild has just emptied.
@@ -53,19 +64,25 @@ SendOutcome SendMPVCommand(const ViewerWindowState& player, const wchar_t* fileP
 LoadOutcome LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* filePath);
 
 // Calls into the player's window from the host's thread. None waits on the player's thread:
-// moves and shows are posted, and what has no posted form runs on a worker thread.
-// Posts the move to (0, 0) with the given size.
+// shows are posted, and everything else runs on a worker thread.
+// Moves the window to (0, 0) with the given size, from a worker; of moves made while one is
+// under way, only the latest follows it.
 void MovePlayerWindow(HWND child, int width, int height);
 // Enables the window from a worker thread; noticeDelay logs when the player does not answer at once.
 void EnablePlayerWindow(HWND child, bool noticeDelay = false);
 // Gives the player's window the keyboard focus, from a worker thread, if the player answers.
 void PassFocusToPlayer(HWND child);
+// True when the window's thread takes a message within the time. Never call it on the host's thread.
+bool PlayerAnswers(HWND child, UINT timeoutMs);
 
-// True when the process is the player's own or one in its job (the real player behind a
-// launcher). The player's process handle is held open, so its id cannot have been reused.
+// True when the process is the player's own (playerPid, 0 for none) or one in its job (the real
+// player behind a launcher). The caller holds the player's process handle open, so its id cannot
+// have been reused.
+bool IsPlayerProcess(DWORD pid, DWORD playerPid, HANDLE job);
 bool IsPlayerProcess(DWORD pid, const ViewerWindowState& state);
 // The player's window: a child of class "mpv" of the viewer made by the player's process or a
 // process in its job; never a window of another player. Null when there is none (yet).
+HWND FindPlayerWindow(HWND viewer, DWORD playerPid, HANDLE job);
 HWND FindPlayerWindow(HWND viewer, const ViewerWindowState& state);
 // Keeps childHwnd on the player's current window: when the held one is gone or no longer the
 // viewer's child, the player's current window is enabled, shown, fitted and held instead.
@@ -76,3 +93,15 @@ void EmbedPlayerWindow(HWND viewer, const ViewerWindowState& state, bool noticeD
 // Fits the player's window to the viewer's client area, without waiting for the player; nothing
 // when there is no such window.
 void ResizeChild(HWND viewer, const ViewerWindowState& state);
+
+// Starts the watchdog over the player the state holds, on a thread of its own; its stop signal
+// goes into the state. Nothing waits for the watchdog: a verdict reaches the viewer as
+// kMsgPlayerHung, which the viewer takes only for the player it still holds.
+void StartPlayerWatch(HWND viewer, ViewerWindowState& state);
+// Ends the watch over the state's player, if any, without waiting for its thread.
+void StopPlayerWatch(ViewerWindowState& state);
+
+// Draws the text in place of the player, straight onto the viewer and outside any paint cycle:
+// the viewer never paints, so it stays until a player's window covers it. A notice is drawn on a
+// cleared client area, and noted in the state, so that the next placeholder clears it too.
+void DrawNotice(HWND viewer, ViewerWindowState& state, const wchar_t* text);

@@ -12,6 +12,7 @@ struct ViewerWindowState {
     UniqueHandle process;  // the player process
     UniqueHandle thread;   // its primary thread
     UniqueHandle job;      // kill-on-close job holding the process
+    UniqueHandle watch;    // set to stop the watchdog over this player; null when none runs
     DWORD pid = 0;
     HWND childHwnd = nullptr;   // the player's window; owned by the player, may vanish any time
     std::wstring pipeName;      // the player's JSON command pipe
@@ -20,6 +21,7 @@ struct ViewerWindowState {
     uint64_t launch = 0;        // which start this player came from; 0 when there is none
     bool embedded = false;      // its window was found once: a window it replaces it with is followed
     ULONGLONG followUntil = 0;  // the follow timer looks for a replaced window until this tick
+    bool noticeShown = false;   // a notice stands where the player was, until the next placeholder
     // How the viewer's last operations ended, for whoever reads the record; KillChild keeps them.
     LoadOutcome lastLoad = LoadOutcome::EmptyPath;
     LaunchOutcome lastLaunch = LaunchOutcome::NoWindow;

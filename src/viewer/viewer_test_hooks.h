@@ -12,3 +12,6 @@ ViewerWindowState* ViewerStateOf(HWND viewer);
 
 // The placeholder's font, created on first use and kept for the life of the process.
 HFONT PlaceholderFont();
+
+// Whether a worker is still making a call on the player's window, or has one to make.
+bool PlayerWindowCallsPending(HWND child);

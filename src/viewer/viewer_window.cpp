@@ -105,6 +105,14 @@ void OnFollowTimer(HWND hwnd, ViewerWindowState* state) {
     if (child && !IsWindowEnabled(child)) EnablePlayerWindow(child);
 }
 
+// The watchdog ended the player: the viewer lets it go and says so in its place. A verdict on a
+// player the viewer no longer holds (cleared, or replaced by the next load) changes nothing.
+void OnPlayerHung(HWND hwnd, ViewerWindowState* state, WPARAM launch) {
+    if (!state || state->launch == 0 || state->launch != launch) return;
+    KillChild(*state);
+    DrawNotice(hwnd, *state, kPlayerHungNotice);
+}
+
 void OnSizeQuery(HWND hwnd, const ViewerWindowState* state, WPARAM wParam, LPARAM lParam) {
     if (!state) return;
     if (auto* size = reinterpret_cast<std::int32_t*>(lParam)) {
@@ -153,6 +161,7 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
         case WM_ERASEBKGND: return 1;
         case WM_MOUSEACTIVATE: OnFocus(hwnd, state); return MA_ACTIVATE;
         case WM_PARENTNOTIFY: return 0;
+        case kMsgPlayerHung: OnPlayerHung(hwnd, state, wParam); return 0;
         default: break;
     }
     if (msg >= kHostMsgFirst && msg <= kHostMsgLast) {

@@ -18,6 +18,10 @@
 //                         answeronce       answers the first message sent to its window, then its
 //                                          window thread stops (as a player that stalls between
 //                                          the host's check that it answers and the call after it)
+//                         hangafter        works, then STANDIN_DELAY_MS after making its window its
+//                                          window thread stops taking messages for STANDIN_HANG_MS
+//                                          (for ever without it), as a player that hangs after it
+//                                          has worked
 //                         replacewindow    destroys its window STANDIN_DELAY_MS after making it and
 //                                          makes another, disabled (as mpv falling back from one
 //                                          video output to the next)
@@ -31,6 +35,7 @@
 //                                          plain stand-in (in its job) and waits for it, as a
 //                                          launcher in front of mpv does
 //                                          launcherexits    the same, but exits at once instead of waiting
+//   STANDIN_HANG_MS       in hangafter, how long its window thread stops; then it notes "resumed"
 //   STANDIN_LAUNCH        in the launcher modes, the program to start instead of this one (the real
 //                         mpv), with the same arguments
 //   STANDIN_EVENT_COUNT   event lines before a reply in "events" (default 3), each its own write;
@@ -39,8 +44,8 @@
 //                         own piece; mpv itself writes pending events back to back
 //   STANDIN_CMDLINE_FILE  where to write its command line (UTF-16, no BOM)
 //   STANDIN_PIPE_LOG      where to append every byte read from its pipe
-//   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry), in slowstart
-//                         "resumed=<GetTickCount64>" when it starts taking messages, and
+//   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry), in slowstart and
+//                         hangafter "resumed=<GetTickCount64>" when it takes messages again, and
 //                         "connection=<bytes read>" when a client has closed its connection
 // As mpv does, its first pipe instance is created with FILE_FLAG_FIRST_PIPE_INSTANCE and a DACL for
 // its own user only (Wine ignores the flag), and without that instance it plays on without a pipe.
@@ -82,7 +87,8 @@ enum class Mode {
     LauncherExits,
     AnswerOnce,
     ReplaceWindow,
-    Redisable
+    Redisable,
+    HangAfter
 };
 constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
 
@@ -104,6 +110,7 @@ struct Player {
     std::wstring pipeName;
     Mode mode = Mode::Normal;
     UINT delayMs = 2000;
+    UINT hangMs = INFINITE;
     UINT eventCount = 3;
     UINT eventPauseMs = 2;
     std::wstring pipeLog;
@@ -547,6 +554,7 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"answeronce") mode = Mode::AnswerOnce;
     else if (text == L"replacewindow") mode = Mode::ReplaceWindow;
     else if (text == L"redisable") mode = Mode::Redisable;
+    else if (text == L"hangafter") mode = Mode::HangAfter;
     else return false;
     return true;
 }
@@ -584,6 +592,11 @@ bool ParseArguments(Player& player) {
         std::uint64_t ms = 0;
         if (!ParseU64(delay, ms) || ms > 0x7FFFFFFF) return false;
         player.delayMs = static_cast<UINT>(ms);
+    }
+    if (const std::wstring hang = GetEnv(L"STANDIN_HANG_MS"); !hang.empty()) {
+        std::uint64_t ms = 0;
+        if (!ParseU64(hang, ms) || ms > 0x7FFFFFFF) return false;
+        player.hangMs = static_cast<UINT>(ms);
     }
     if (!ParseSmallNumber(L"STANDIN_EVENT_COUNT", player.eventCount) ||
         !ParseSmallNumber(L"STANDIN_EVENT_PAUSE_MS", player.eventPauseMs))
@@ -642,7 +655,7 @@ int Run(HINSTANCE instance) {
     const UINT_PTR watchTimer = SetTimer(nullptr, 0, 500, nullptr);
     UINT_PTR lateTimer = 0, exitTimer = 0, changeTimer = 0;
     if (player.mode == Mode::CloseHost) SendMessageW(player.parent, WM_CLOSE, 0, 0);
-    if (player.mode == Mode::ReplaceWindow || player.mode == Mode::Redisable)
+    if (player.mode == Mode::ReplaceWindow || player.mode == Mode::Redisable || player.mode == Mode::HangAfter)
         changeTimer = SetTimer(nullptr, 0, player.delayMs, nullptr);
     if (player.mode == Mode::LateWindow) {
         lateTimer = SetTimer(nullptr, 0, player.delayMs, nullptr);
@@ -667,6 +680,15 @@ int Run(HINSTANCE instance) {
             if (changeTimer != 0 && msg.wParam == changeTimer) {
                 KillTimer(nullptr, changeTimer);
                 changeTimer = 0;
+                if (player.mode == Mode::HangAfter) {
+                    if (player.hangMs == INFINITE) {
+                        UniqueHandle watch(CreateThread(nullptr, 0, WatchParent, player.parent, 0, nullptr));
+                        Sleep(INFINITE);
+                    }
+                    Sleep(player.hangMs);
+                    AppendNote("resumed=" + std::to_string(GetTickCount64()));
+                    continue;
+                }
                 const HWND old = player.window.exchange(nullptr);
                 if (player.mode == Mode::Redisable) {
                     EnableWindow(old, FALSE);

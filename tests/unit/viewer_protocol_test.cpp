@@ -176,6 +176,10 @@ TEST(Outcomes, EachValueWritesItsOwnEntries) {
         {LoadOutcomeEntries(LoadOutcome::Superseded), {L"[LoadFile] LoadFile return 0"}},
         {LoadOutcomeEntries(LoadOutcome::EmptyPath), {L"[LoadFile] empty path, abort"}},
         {LoadOutcomeEntries(LoadOutcome::NoPlayerConfigured), {L"[LoadFile] no viewer configured for this extension"}},
+        {WatchOutcomeEntries({WatchOutcome::Hung, 4242, 5312}),
+         {L"[PlayerWatch] player pid=4242 did not answer for 5312 ms, ended"}},
+        {WatchOutcomeEntries({WatchOutcome::Stopped, 4242}), {}},
+        {WatchOutcomeEntries({WatchOutcome::PlayerEnded, 4242}), {}},
     };
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
 }

@@ -3,11 +3,15 @@
 // the player closes from inside the viewer's own load is survived.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "common/gdi.h"
 
 #include "viewer_host.h"
 
@@ -48,6 +52,36 @@ private:
     std::thread thread_;
 };
 
+// Whether the viewer shows a line of text wider than the placeholder, read back from the screen.
+bool ShowsALineWiderThanThePlaceholder(HWND viewer) {
+    RECT client = {};
+    GetClientRect(viewer, &client);
+    const ScopedWindowDC screen(viewer);
+    const HDC copy = CreateCompatibleDC(screen.Get());
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen.Get(), client.right, client.bottom);
+    const HGDIOBJ previous = SelectObject(copy, bitmap);
+    BitBlt(copy, 0, 0, client.right, client.bottom, screen.Get(), 0, 0, SRCCOPY);
+    SelectObject(copy, previous);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<size_t>(client.right) * client.bottom);
+    GetDIBits(copy, bitmap, 0, client.bottom, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(copy);
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    const DWORD background = (GetRValue(window) << 16) | (GetGValue(window) << 8) | GetBValue(window);
+    LONG left = client.right, right = -1;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        if ((pixels[i] & 0xFFFFFF) == background) continue;
+        left = std::min(left, static_cast<LONG>(i % client.right));
+        right = std::max(right, static_cast<LONG>(i % client.right));
+    }
+    SIZE placeholder = {};
+    const ScopedSelection font(screen.Get(), PlaceholderFont());
+    GetTextExtentPoint32W(screen.Get(), L"Loading...", 10, &placeholder);
+    return right - left > placeholder.cx;
+}
+
 TEST(ViewerBounds, APlayerThatExitsAtOnceEndsTheSearchAndTheNextOneShows) {
     ViewerHost pane;
     SetPlayerMode(L"exitatonce");
@@ -86,7 +120,9 @@ TEST(ViewerBounds, AFrozenPlayerNeverHoldsTheHost) {
         } steps[] = {
             {"first load", 4000, [&] { loadFrozen(L"C:\\v\\a.mkv"); }},
             {"0x8F08", 1500, [&] { pane.Send(kHostMsgResize, 0, MAKELPARAM(200, 100)); }},
-            {"WM_SIZE", 1500, [&] { MoveWindow(pane.viewer, 0, 0, 300, 200, TRUE); }},
+            // Without a repaint: Wine may repaint the player's window, a child, on this thread, and
+            // wait for it; the watchdog bounds that (AHungPlayerIsEnded...), not this test.
+            {"WM_SIZE", 1500, [&] { MoveWindow(pane.viewer, 0, 0, 300, 200, FALSE); }},
             {"focus", 1500,
              [&] {
                  SetFocus(pane.viewer);
@@ -107,6 +143,54 @@ TEST(ViewerBounds, AFrozenPlayerNeverHoldsTheHost) {
         };
         for (const auto& step : steps) EXPECT_LT(MillisecondsOf(step.action), step.boundMs) << step.step << mode;
         EXPECT_EQ(reusedLoads, 1) << mode;  // the second load, over the pipe
+    }
+}
+
+// A player that works and then stops its window thread: the host's own calls on the viewer's
+// window tree, which wait on that thread (a repaint with the children, a resize of the viewer
+// with repaint), return once the watchdog has ended the player. The viewer says so in the
+// player's place, and the next load starts a new player. A player that stops for 3 s once is kept.
+TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedFor3SecondsIsKept) {
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"300");
+    const auto repaint = [](const ViewerHost& p) {
+        RedrawWindow(p.host, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    };
+    const struct {
+        const char* row;
+        const wchar_t* hangMs;  // null: for ever
+        std::function<void(const ViewerHost&)> hostCall;
+    } rows[] = {
+        {"hung, the pane repainted with its children", nullptr, repaint},
+        {"hung, the viewer moved with repaint", nullptr,
+         [](const ViewerHost& p) { MoveWindow(p.viewer, 0, 0, 300, 200, TRUE); }},
+        {"paused for 3 s", L"3000", repaint},
+    };
+    for (const auto& r : rows) {
+        ViewerHost pane(true);  // shown: only a window on screen is repainted, and read back
+        SetPlayerMode(L"hangafter");
+        SetEnvironmentVariableW(L"STANDIN_HANG_MS", r.hangMs);
+        DeleteLog();
+        const PlayerKiller safetyNet;
+        ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1) << r.row;
+        const DWORD pid = pane.State()->pid;
+        WaitUntil([] { return false; }, 600ms);  // its window thread has stopped
+        EXPECT_LT(MillisecondsOf([&] { r.hostCall(pane); }), 8000u) << r.row;
+        if (r.hangMs) {
+            ASSERT_TRUE(WaitUntil([] { return Note("resumed") != 0; }, kPlayerWait));
+            WaitUntil([] { return false; }, 1000ms);  // a verdict would come now at the latest
+            EXPECT_TRUE(ProcessExists(pid)) << r.row;
+            EXPECT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1);
+            EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused) << r.row;
+            continue;
+        }
+        EXPECT_TRUE(WaitUntil([&] { return pane.State()->pid == 0; }, kPlayerWait)) << r.row;
+        EXPECT_FALSE(ProcessExists(pid)) << r.row;
+        EXPECT_EQ(CountLogLines(L"[PlayerWatch] player pid=" + std::to_wstring(pid) + L" did not answer for "), 1);
+        EXPECT_TRUE(ShowsALineWiderThanThePlaceholder(pane.viewer)) << r.row;
+        SetPlayerMode(L"");
+        EXPECT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1);
+        EXPECT_NE(pane.State()->pid, pid);
+        EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Restarted) << r.row;
     }
 }
 

@@ -49,9 +49,10 @@ inline bool Fills(HWND viewer, HWND child) {
     GetClientRect(viewer, &client);
     return RectIs(ChildRect(viewer, child), client);
 }
-// Returns once the player's window thread has taken what was sent to it before: under Wine an
-// asynchronous move or show reaches the player as a message sent without waiting.
+// Returns once the plug-in's workers have made their calls on the player's window and the
+// player's window thread has taken what was sent to it before (a show is posted).
 inline void SettlePlayer(HWND child) {
+    WaitUntil([child] { return !PlayerWindowCallsPending(child); }, kPlayerWait);
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
 }

@@ -47,7 +47,7 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
     EXPECT_EQ(GetParent(child), pane.viewer);
     EXPECT_TRUE(IsWindowVisible(child));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(child) != FALSE; }, kPlayerWait));  // created disabled
-    EXPECT_TRUE(Fills(pane.viewer, child));
+    EXPECT_TRUE(WaitUntil([&] { return Fills(pane.viewer, child); }, kPlayerWait));
     HoldForScreenshotIfAsked(pane);
 
     // Focusing the viewer gives the player's own thread the focus on the player's window.
@@ -55,7 +55,7 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
     EXPECT_TRUE(
         WaitUntil([&] { return GuiInfo(GetWindowThreadProcessId(child, nullptr)).hwndFocus == child; }, kPlayerWait));
 
-    // Moves of the player's window are asynchronous: they land when the player takes them.
+    // Moves of the player's window are made by a worker: they land when the player takes them.
     MoveWindow(pane.viewer, 10, 20, 320, 180, TRUE);  // WM_SIZE
     EXPECT_TRUE(WaitUntil([&] { return Fills(pane.viewer, child); }, kPlayerWait));
 

@@ -1,0 +1,106 @@
+// The watchdog over a running player. The player's window is a child of the viewer in another
+// process, so the two threads share one input queue: once the player's window thread stops, the
+// host's own calls on its window tree (a repaint with the children, a resize, a focus change)
+// wait on it, and those calls are out of the plug-in's reach. The player itself is not: it runs
+// in the viewer's job. So a thread of its own asks the player's window a harmless question now
+// and then, and ends the player when the window has not answered for kHungVerdictMs in a row.
+// mpv's window thread is not its decoding thread: a busy player still answers.
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "log/log.h"
+#include "viewer/outcomes.h"
+#include "viewer/viewer_internal.h"
+
+namespace {
+
+// What the watch's thread owns: handles of its own, so that KillChild closing the record's
+// handles never pulls them from under it.
+struct Watch {
+    HWND viewer;
+    DWORD pid;
+    uint64_t launch;
+    UniqueHandle process, job, stop;
+    HMODULE module;  // a reference that keeps this code mapped until the thread is done
+};
+
+UniqueHandle Duplicate(HANDLE handle) {
+    HANDLE copy = nullptr;
+    if (!handle ||
+        !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return UniqueHandle();
+    return UniqueHandle(copy);
+}
+
+// The started process has exited and nothing it started is left in the job.
+bool Ended(const Watch& watch) {
+    if (WaitForSingleObject(watch.process.Get(), 0) != WAIT_OBJECT_0) return false;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    return !(watch.job &&
+             QueryInformationJobObject(watch.job.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                       sizeof(accounting), nullptr) &&
+             accounting.ActiveProcesses > 0);
+}
+
+WatchReport Run(const Watch& watch) {
+    // A window that is gone, or not made yet, holds nobody: the clock runs only while one is there.
+    ULONGLONG answered = GetTickCount64();
+    while (WaitForSingleObject(watch.stop.Get(), kWatchIntervalMs) == WAIT_TIMEOUT) {
+        if (Ended(watch)) return {WatchOutcome::PlayerEnded};
+        // The player's current window: mpv may have replaced the one the viewer embedded.
+        const HWND window = FindPlayerWindow(watch.viewer, watch.pid, watch.job.Get());
+        const bool answers = !window || PlayerAnswers(window, kWatchProbeTimeoutMs) || !IsWindow(window);
+        const ULONGLONG now = GetTickCount64();
+        if (answers) {
+            answered = now;
+            continue;
+        }
+        if (now - answered < kHungVerdictMs) continue;
+        // Told to stop while the last question was out: KillChild ends the player anyway.
+        if (WaitForSingleObject(watch.stop.Get(), 0) == WAIT_OBJECT_0) break;
+        if (watch.job) TerminateJobObject(watch.job.Get(), ERROR_TIMEOUT);
+        TerminateProcess(watch.process.Get(), ERROR_TIMEOUT);  // one outside its job, too
+        return {WatchOutcome::Hung, watch.pid, now - answered};
+    }
+    return {WatchOutcome::Stopped};
+}
+
+DWORD WINAPI RunWatch(void* param) {
+    std::unique_ptr<Watch> watch(static_cast<Watch*>(param));
+    const HMODULE module = watch->module;
+    const WatchReport report = Run(*watch);
+    LogEntries(WatchOutcomeEntries(report));
+    // The viewer may hold another player by now: the launch tells it whether this one is still its.
+    if (report.outcome == WatchOutcome::Hung)
+        PostMessageW(watch->viewer, kMsgPlayerHung, static_cast<WPARAM>(watch->launch), 0);
+    watch.reset();
+    FreeLibraryAndExitThread(module, 0);
+}
+
+}  // namespace
+
+void StartPlayerWatch(HWND viewer, ViewerWindowState& state) {
+    StopPlayerWatch(state);
+    UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto watch = std::unique_ptr<Watch>(new (std::nothrow)
+                                            Watch{viewer, state.pid, state.launch, Duplicate(state.process.Get()),
+                                                  Duplicate(state.job.Get()), Duplicate(stop.Get()), nullptr});
+    const bool ready = stop && watch && watch->process && watch->stop &&
+                       GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                          reinterpret_cast<const wchar_t*>(&RunWatch), &watch->module);
+    const HANDLE thread = ready ? CreateThread(nullptr, 0, RunWatch, watch.get(), 0, nullptr) : nullptr;
+    if (!thread) {
+        LogPrintf(L"%s  no watch over player pid=%lu, err=%lu", kWatchTag, state.pid, GetLastError());
+        if (watch && watch->module) FreeLibrary(watch->module);
+        return;
+    }
+    watch.release();  // the thread's now
+    CloseHandle(thread);
+    state.watch = std::move(stop);
+}
+
+void StopPlayerWatch(ViewerWindowState& state) {
+    if (state.watch) SetEvent(state.watch.Get());
+    state.watch.Close();
+}
