@@ -6,9 +6,14 @@
 
 #include "viewer/viewer_state.h"
 
-// How the player is started: with the system's error boxes off and a UTF-16 environment, and
-// suspended, so that it is in its job before it runs its first instruction.
-inline constexpr DWORD kPlayerCreationFlags = CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED;
+// How the player is started: with the system's error boxes off and a UTF-16 environment;
+// suspended, so that it is in its job before it runs its first instruction; and, when the player
+// path is a console program (a package manager's shim, mpv.com), with a console of its own that
+// has no window: SW_HIDE does not hide the console when a terminal is the default console host,
+// and it would flash over the file manager at every start. Windows ignores the flag for GUI
+// programs such as mpv.exe. Not DETACHED_PROCESS: a console launcher needs its console.
+inline constexpr DWORD kPlayerCreationFlags = CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT |
+                                              CREATE_SUSPENDED | CREATE_NO_WINDOW;
 // The player's job: everything in it dies with the last handle to it, and a player that crashes
 // dies at once, instead of hanging as the host's child while Windows Error Reporting keeps it.
 inline constexpr DWORD kPlayerJobLimits = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE |

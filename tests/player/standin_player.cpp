@@ -45,8 +45,10 @@
 //   STANDIN_CMDLINE_FILE  where to write its command line (UTF-16, no BOM)
 //   STANDIN_PIPE_LOG      where to append every byte read from its pipe
 //   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry), in slowstart and
-//                         hangafter "resumed=<GetTickCount64>" when it takes messages again, and
-//                         "connection=<bytes read>" when a client has closed its connection
+//                         hangafter "resumed=<GetTickCount64>" when it takes messages again,
+//                         "connection=<bytes read>" when a client has closed its connection, and,
+//                         built as a console program, "consoleprocesses=<n>" at entry: how many
+//                         processes share its console (1: one of its own)
 // As mpv does, its first pipe instance is created with FILE_FLAG_FIRST_PIPE_INSTANCE and a DACL for
 // its own user only (Wine ignores the flag), and without that instance it plays on without a pipe.
 // A line that is not the loadfile command, well-formed, gets an error reply.
@@ -634,6 +636,10 @@ int Run(HINSTANCE instance) {
     BOOL inJob = FALSE;  // first: the host must have put the process in its job before it runs
     IsProcessInJob(GetCurrentProcess(), nullptr, &inJob);
     AppendNote(inJob ? "injob=1" : "injob=0");
+#ifdef STANDIN_CONSOLE
+    DWORD consoleProcesses[8] = {};
+    AppendNote("consoleprocesses=" + std::to_string(GetConsoleProcessList(consoleProcesses, 8)));
+#endif
     RecordCommandLine();
     static Player player;  // outlives every thread: the process only ever ends through ExitProcess
     if (!ParseArguments(player)) return 2;
@@ -725,3 +731,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     ExitProcess(static_cast<UINT>(code));
 }
+
+#ifdef STANDIN_CONSOLE
+int wmain() { return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOWDEFAULT); }
+#endif

@@ -66,8 +66,8 @@ TEST(ViewerLaunch, FailedStartsShowNothing) {
 // loses that race too rarely to show here, so the flags are also checked where they are made. The
 // job ends the player with its last handle, and at once when the player crashes.
 TEST(ViewerLaunch, ThePlayerRunsOnlyInsideItsJob) {
-    EXPECT_EQ(kPlayerCreationFlags,
-              static_cast<DWORD>(CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED));
+    EXPECT_EQ(kPlayerCreationFlags, static_cast<DWORD>(CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT |
+                                                       CREATE_SUSPENDED | CREATE_NO_WINDOW));
     // Wine keeps no job limits to read back (it reports none), so they too are checked here.
     EXPECT_EQ(kPlayerJobLimits,
               static_cast<DWORD>(JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION));

@@ -242,14 +242,22 @@ TEST(ViewerIpc, APipeServedByAnotherProcessIsSentNothing) {
 
 // A player path that is a launcher: the real player is its child, in the same job, and serves the
 // pipe. It is accepted, and it ends with the launcher's job. A launcher that exits once it has
-// started the player does not end the window search: the player is still in the job.
+// started the player does not end the window search: the player is still in the job. A launcher
+// that is a console program gets a console of its own (one without a window), never the host's.
 TEST(ViewerIpc, ALaunchersChildInThePlayersJobServesThePipe) {
-    for (const wchar_t* mode : {L"launcher", L"launcherexits"}) {
+    const std::wstring console = fakehost::ProgramFolder() + L"\\viewers\\mpv-console\\mpv.exe";
+    const std::pair<const wchar_t*, std::wstring> launchers[] = {
+        {L"launcher", PlayerPath()}, {L"launcherexits", PlayerPath()}, {L"launcher", console}};
+    for (const auto& [mode, path] : launchers) {
         ViewerHost pane;
+        UsePlayer(path);
         SetPlayerMode(mode);
+        SetEnvironmentVariableW(L"STANDIN_LAUNCH", PlayerPath().c_str());  // the real player: a GUI program
         DeleteLog();
         DeleteFileW(PipeLogFile().c_str());
+        DeleteFileW(NotesFile().c_str());
         ASSERT_EQ(pane.Load(L"C:\\v\\first.mkv"), 1) << mode;
+        EXPECT_EQ(ReadFileBytes(NotesFile()).starts_with("injob=1\nconsoleprocesses=1\n"), path == console);
         const DWORD launcher = pane.State()->pid;
         DWORD real = 0;
         GetWindowThreadProcessId(pane.State()->childHwnd, &real);
