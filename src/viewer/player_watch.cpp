@@ -72,8 +72,9 @@ DWORD WINAPI RunWatch(void* param) {
     const WatchReport report = Run(*watch);
     LogEntries(WatchOutcomeEntries(report));
     // The viewer may hold another player by now: the launch tells it whether this one is still its.
-    if (report.outcome == WatchOutcome::Hung)
-        PostMessageW(watch->viewer, kMsgPlayerHung, static_cast<WPARAM>(watch->launch), 0);
+    if (report.outcome != WatchOutcome::Stopped)
+        PostMessageW(watch->viewer, kMsgPlayerGone, static_cast<WPARAM>(watch->launch),
+                     static_cast<LPARAM>(report.outcome));
     watch.reset();
     FreeLibraryAndExitThread(module, 0);
 }

@@ -46,8 +46,9 @@ inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
 inline constexpr DWORD kWatchIntervalMs = 500;
 inline constexpr UINT kWatchProbeTimeoutMs = 500;
 inline constexpr ULONGLONG kHungVerdictMs = 5000;
-// Posted to the viewer when the watchdog has ended its player; wParam is that player's launch.
-inline constexpr UINT kMsgPlayerHung = WM_APP + 1;
+// Posted to the viewer when its player has gone: the watchdog ended it, or it ended by itself.
+// wParam is that player's launch, lParam the WatchOutcome.
+inline constexpr UINT kMsgPlayerGone = WM_APP + 1;
 // Drawn in place of a player the watchdog ended.
 inline constexpr wchar_t kPlayerHungNotice[] = L"The player stopped responding and was closed.";
 
@@ -101,7 +102,8 @@ void ResizeChild(HWND viewer, const ViewerWindowState& state);
 
 // Starts the watchdog over the player the state holds, on a thread of its own; its stop signal
 // goes into the state. Nothing waits for the watchdog: a verdict reaches the viewer as
-// kMsgPlayerHung, which the viewer takes only for the player it still holds.
+// kMsgPlayerGone, as does the player's own end, which the viewer takes only for the player it
+// still holds.
 void StartPlayerWatch(HWND viewer, ViewerWindowState& state);
 // Ends the watch over the state's player, if any, without waiting for its thread.
 void StopPlayerWatch(ViewerWindowState& state);

@@ -105,12 +105,15 @@ void OnFollowTimer(HWND hwnd, ViewerWindowState* state) {
     if (child && !IsWindowEnabled(child)) EnablePlayerWindow(child);
 }
 
-// The watchdog ended the player: the viewer lets it go and says so in its place. A verdict on a
-// player the viewer no longer holds (cleared, or replaced by the next load) changes nothing.
-void OnPlayerHung(HWND hwnd, ViewerWindowState* state, WPARAM launch) {
+// The player has gone: the watchdog ended it, or it ended by itself (mpv does at the end of a file
+// with --keep-open=no, and after a file it cannot open when it runs as it does without a console).
+// Its last picture may still stand where its window was, and the viewer never paints: it is
+// cleared, with a line saying why when the watchdog ended the player. A player the viewer no
+// longer holds (cleared, or replaced by the next load) changes nothing.
+void OnPlayerGone(HWND hwnd, ViewerWindowState* state, WPARAM launch, LPARAM outcome) {
     if (!state || state->launch == 0 || state->launch != launch) return;
     KillChild(*state);
-    DrawNotice(hwnd, *state, kPlayerHungNotice);
+    DrawNotice(hwnd, *state, static_cast<WatchOutcome>(outcome) == WatchOutcome::Hung ? kPlayerHungNotice : L"");
 }
 
 void OnSizeQuery(HWND hwnd, const ViewerWindowState* state, WPARAM wParam, LPARAM lParam) {
@@ -161,7 +164,7 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
         case WM_ERASEBKGND: return 1;
         case WM_MOUSEACTIVATE: OnFocus(hwnd, state); return MA_ACTIVATE;
         case WM_PARENTNOTIFY: return 0;
-        case kMsgPlayerHung: OnPlayerHung(hwnd, state, wParam); return 0;
+        case kMsgPlayerGone: OnPlayerGone(hwnd, state, wParam, lParam); return 0;
         default: break;
     }
     if (msg >= kHostMsgFirst && msg <= kHostMsgLast) {
