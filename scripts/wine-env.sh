@@ -17,14 +17,18 @@ wine_prepare() {
   export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
   # A prefix first booted without a display cannot create windows later, so it is
   # initialised here, inside the Xvfb session.
-  if [ ! -f "$WINEPREFIX/.tessoravin-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.tessoravin-ready-2" ]; then
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     # Xvfb runs no window manager: unmanaged windows, or Wine waits about 2 s for one each
     # time a top-level window is hidden or destroyed.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    # A program that crashes ends at once, as a player does on Windows through its job
+    # (JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION, which Wine does not implement), instead of
+    # waiting for a click on winedbg's crash dialog that nobody sees under Xvfb.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
     wineserver -w
-    touch "$WINEPREFIX/.tessoravin-ready"
+    touch "$WINEPREFIX/.tessoravin-ready-2"
   fi
   # A persistent wineserver, warmed up once: programs start in tens of milliseconds and
   # Wine's own services never inherit the caller's pipes (ctest would wait on them forever).

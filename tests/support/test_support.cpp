@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -130,6 +131,34 @@ std::wstring WindowText(HWND hwnd) {
 }
 
 std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+
+RECT BoundsNotOfColour(HWND window, COLORREF colour) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    const HDC screen = GetDC(window);
+    const HDC copy = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    const HGDIOBJ previous = SelectObject(copy, bitmap);
+    BitBlt(copy, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    SelectObject(copy, previous);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<size_t>(client.right) * static_cast<size_t>(client.bottom));
+    GetDIBits(copy, bitmap, 0, static_cast<UINT>(client.bottom), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(copy);
+    ReleaseDC(window, screen);
+    const DWORD wanted = (DWORD{GetRValue(colour)} << 16) | (DWORD{GetGValue(colour)} << 8) | GetBValue(colour);
+    RECT bounds = {client.right, client.bottom, 0, 0};
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        if ((pixels[i] & 0xFFFFFF) == wanted) continue;
+        const auto x = static_cast<LONG>(i % static_cast<size_t>(client.right));
+        const auto y = static_cast<LONG>(i / static_cast<size_t>(client.right));
+        bounds = {std::min(bounds.left, x), std::min(bounds.top, y), std::max(bounds.right, x + 1),
+                  std::max(bounds.bottom, y + 1)};
+    }
+    return bounds.right > 0 ? bounds : RECT{};
+}
 
 GUITHREADINFO GuiInfo(DWORD thread) {
     GUITHREADINFO info = {};

@@ -40,6 +40,10 @@ std::wstring MessageBoxText(HWND box);
 // What a thread's windows are doing: hwndActive is the window on top, hwndFocus has the focus.
 GUITHREADINFO GuiInfo(DWORD thread);
 
+// The smallest rectangle of the window's client area, read back from the screen, that holds every
+// pixel of another colour than the given one; empty when there is none.
+RECT BoundsNotOfColour(HWND window, COLORREF colour);
+
 // The one dialog watcher. Runs action on this thread (it may sit in a modal loop); the first
 // dialog with the caption that shows up before action returns is handed to handle on a helper
 // thread. Returns whether one did. A modal window still open after 15 s (other than the one

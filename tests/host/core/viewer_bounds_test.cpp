@@ -3,13 +3,11 @@
 // the player closes from inside the viewer's own load is survived.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/gdi.h"
 
@@ -52,34 +50,14 @@ private:
     std::thread thread_;
 };
 
-// Whether the viewer shows a line of text wider than the placeholder, read back from the screen.
+// Whether the viewer shows one line of text, wider than the placeholder, on its window colour.
 bool ShowsALineWiderThanThePlaceholder(HWND viewer) {
-    RECT client = {};
-    GetClientRect(viewer, &client);
-    const ScopedWindowDC screen(viewer);
-    const HDC copy = CreateCompatibleDC(screen.Get());
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen.Get(), client.right, client.bottom);
-    const HGDIOBJ previous = SelectObject(copy, bitmap);
-    BitBlt(copy, 0, 0, client.right, client.bottom, screen.Get(), 0, 0, SRCCOPY);
-    SelectObject(copy, previous);
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<DWORD> pixels(static_cast<size_t>(client.right) * client.bottom);
-    GetDIBits(copy, bitmap, 0, client.bottom, pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(copy);
-    const COLORREF window = GetSysColor(COLOR_WINDOW);
-    const DWORD background = (GetRValue(window) << 16) | (GetGValue(window) << 8) | GetBValue(window);
-    LONG left = client.right, right = -1;
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        if ((pixels[i] & 0xFFFFFF) == background) continue;
-        left = std::min(left, static_cast<LONG>(i % client.right));
-        right = std::max(right, static_cast<LONG>(i % client.right));
-    }
+    const RECT text = BoundsNotOfColour(viewer, GetSysColor(COLOR_WINDOW));
+    const ScopedWindowDC dc(viewer);
+    const ScopedSelection font(dc.Get(), PlaceholderFont());
     SIZE placeholder = {};
-    const ScopedSelection font(screen.Get(), PlaceholderFont());
-    GetTextExtentPoint32W(screen.Get(), L"Loading...", 10, &placeholder);
-    return right - left > placeholder.cx;
+    GetTextExtentPoint32W(dc.Get(), L"Loading...", 10, &placeholder);
+    return text.right - text.left > placeholder.cx && text.bottom - text.top <= placeholder.cy;
 }
 
 TEST(ViewerBounds, APlayerThatExitsAtOnceEndsTheSearchAndTheNextOneShows) {

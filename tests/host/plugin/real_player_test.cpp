@@ -1,7 +1,9 @@
-// The real Tessoravin.dll against the real mpv (build/third_party/mpv/mpv.exe, built by
+// The real Tessoravin.dll against the real mpv (build/third_party/mpv, built by
 // scripts/build-mpv.sh), configured as a new user would, plus --ao=null because Wine here has no
-// audio device. Every case runs with mpv's default video output, which under Wine replaces its
-// window twice while it falls back to direct3d, and again with --vo=direct3d (one window).
+// audio device. Every case runs for each row of kVariants: with mpv's default video output
+// (under Wine it replaces its window while it falls back to direct3d) and with --vo=direct3d.
+// mpv is started as the file manager starts it: with no standard handles, so that it runs in its
+// "pseudo-gui" mode (idle=once, no terminal), as on Windows.
 // Wine shows nothing another process draws in a child window: the cases check windows, sizes,
 // processes and what mpv itself reports on a pipe connection of the test's own.
 #include <gtest/gtest.h>
@@ -28,7 +30,19 @@ std::wstring FullPath(const std::wstring& path) {
     const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
     return n > 0 && n < MAX_PATH ? full : path;
 }
-std::wstring RealMpv() { return FullPath(fakehost::ProgramFolder() + L"\\..\\..\\..\\third_party\\mpv\\mpv.exe"); }
+// One version of mpv with one video output; each runs as a ctest entry of its own, side by side.
+struct Variant {
+    const wchar_t* folder;  // below build/third_party
+    const wchar_t* params;
+};
+constexpr Variant kVariants[] = {
+    {L"mpv", L""},
+    {L"mpv", L" --vo=direct3d"},
+};
+
+std::wstring RealMpv(const Variant& variant) {
+    return FullPath(fakehost::ProgramFolder() + L"\\..\\..\\..\\third_party\\" + variant.folder + L"\\mpv.exe");
+}
 std::wstring Launcher() { return fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe"; }
 
 // A JSON string as mpv writes it, decoded (mpv escapes only quotes, backslashes and control bytes).
@@ -105,10 +119,31 @@ bool Embedded(HWND viewer) {
            IsWindowVisible(seen.window) && Fits(viewer, seen.window, client.right, client.bottom);
 }
 
+// A GUI program such as Directory Opus has no standard handles, and so the players it starts have
+// none; a test program's console handles would otherwise reach mpv and keep it out of the mode it
+// runs in for users. The C runtime keeps its own copies, so the test's output is not affected.
+class NoStandardHandles {
+public:
+    NoStandardHandles() {
+        for (int i = 0; i < 3; ++i) {
+            saved_[i] = GetStdHandle(kWhich[i]);
+            SetStdHandle(kWhich[i], nullptr);
+        }
+    }
+    ~NoStandardHandles() {
+        for (int i = 0; i < 3; ++i) SetStdHandle(kWhich[i], saved_[i]);
+    }
+    NoStandardHandles(const NoStandardHandles&) = delete;
+    NoStandardHandles& operator=(const NoStandardHandles&) = delete;
+
+private:
+    static constexpr DWORD kWhich[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE saved_[3] = {};
+};
+
 class PlayerPane {
 public:
-    explicit PlayerPane(const std::wstring& extraParams, const std::wstring& player = RealMpv())
-        : folder_(MakeTestFolder(L"media")) {
+    PlayerPane(const std::wstring& extraParams, const std::wstring& player) : folder_(MakeTestFolder(L"media")) {
         fakehost::SetValue(L"mappings", L"video\tavi\t" + player + L"\naudio\twav\t" + player);
         fakehost::SetValue(L"mpvParams", L"--force-window=yes --border=no --ao=null" + extraParams);
         dll_ = PluginDll::Load();
@@ -126,6 +161,12 @@ public:
         if (!FileExists(path)) name.ends_with(L".wav") ? WriteTestTone(path) : WriteTestClip(path);
         return path;
     }
+    // A file with a media name that no demuxer takes.
+    std::wstring Unplayable(const std::wstring& name) {
+        const std::wstring path = folder_ + name;
+        WriteFileBytes(path, std::string(4096, 'x'));
+        return path;
+    }
     LRESULT Load(const std::wstring& path) const {
         return SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(path.c_str()));
     }
@@ -141,13 +182,15 @@ public:
     HWND viewer = nullptr;
 
 private:
+    NoStandardHandles noStandardHandles_;
     std::wstring folder_;
     PluginDll dll_;
     HWND pane_ = nullptr;
 };
 
-void RunRealPlayerCases(const std::wstring& vo) {
-    ASSERT_TRUE(FileExists(RealMpv())) << "no real mpv: scripts/build-mpv.sh builds it (make test runs it)";
+void RunRealPlayerCases(const Variant& variant) {
+    const std::wstring mpv = RealMpv(variant), vo = variant.params;
+    ASSERT_TRUE(FileExists(mpv)) << "no real mpv: scripts/build-mpv.sh builds it (make test runs it)";
     const struct {
         const char* name;
         std::function<void(PlayerPane&)> run;
@@ -155,6 +198,7 @@ void RunRealPlayerCases(const std::wstring& vo) {
         {"first load embeds, next files go over the pipe",
          [](PlayerPane& p) {
              p.LoadAndCheck(p.Clip(L"one.avi"), "first");
+             EXPECT_EQ(MpvProperty(p.viewer, "options/player-operation-mode"), L"pseudo-gui");
              const DWORD pid = PlayerIn(p.viewer).pid;
              p.LoadAndCheck(p.Clip(L"two.avi"), "second");
              p.LoadAndCheck(p.Clip(L"three.avi"), "third");
@@ -194,6 +238,25 @@ void RunRealPlayerCases(const std::wstring& vo) {
              p.LoadAndCheck(p.Clip(L"two.avi"), "next");
              EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
          }},
+        {"a file mpv cannot open leaves no last picture, and the next file shows",
+         [](PlayerPane& p) {
+             p.LoadAndCheck(p.Clip(L"one.avi"), "first");
+             const DWORD pid = PlayerIn(p.viewer).pid;
+             EXPECT_EQ(p.Load(p.Unplayable(L"broken.avi")), 1);  // mpv takes it on: it fails later
+             // With idle=once mpv ends once its playlist is empty; it may also stay, idle.
+             EXPECT_TRUE(WaitUntil(
+                 [&] { return !ProcessExists(pid) || MpvProperty(p.viewer, "idle-active") == L"true"; }, kWait));
+             if (!ProcessExists(pid)) {
+                 // Where its window was, nothing: not its last picture, nor the old placeholder.
+                 EXPECT_TRUE(WaitUntil(
+                     [&] {
+                         const RECT shown = BoundsNotOfColour(p.viewer, GetSysColor(COLOR_WINDOW));
+                         return IsRectEmpty(&shown) != FALSE;
+                     },
+                     kWait));
+             }
+             p.LoadAndCheck(p.Clip(L"two.avi"), "next");
+         }},
         {"focusing the viewer puts the focus on mpv's window",
          [](PlayerPane& p) {
              p.LoadAndCheck(p.Clip(L"one.avi"), "load");
@@ -206,14 +269,14 @@ void RunRealPlayerCases(const std::wstring& vo) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DeleteLog();
-        PlayerPane player(vo);
+        PlayerPane player(vo, mpv);
         ASSERT_NE(player.viewer, nullptr);
         c.run(player);
     }
 
     SCOPED_TRACE("with --keep-open=no mpv exits at the end, and the next load embeds a new one");
     {
-        PlayerPane player(vo + L" --keep-open=no");
+        PlayerPane player(vo + L" --keep-open=no", mpv);
         // The clip ends, and mpv with it, within the time LoadAndCheck lets mpv settle.
         ASSERT_EQ(player.Load(player.Clip(L"one.avi")), 1);
         ASSERT_TRUE(WaitUntil([&] { return Embedded(player.viewer); }, kWait));
@@ -225,7 +288,7 @@ void RunRealPlayerCases(const std::wstring& vo) {
 
     SCOPED_TRACE("the player path is a launcher that starts mpv as its child");
     SetEnvironmentVariableW(L"STANDIN_MODE", L"launcher");
-    SetEnvironmentVariableW(L"STANDIN_LAUNCH", RealMpv().c_str());
+    SetEnvironmentVariableW(L"STANDIN_LAUNCH", mpv.c_str());
     {
         DeleteLog();
         PlayerPane player(vo, Launcher());
@@ -242,7 +305,7 @@ void RunRealPlayerCases(const std::wstring& vo) {
     SetEnvironmentVariableW(L"STANDIN_MODE", nullptr);
 }
 
-TEST(RealPlayer, WithItsDefaultVideoOutput) { RunRealPlayerCases(L""); }
-TEST(RealPlayer, WithDirect3D) { RunRealPlayerCases(L" --vo=direct3d"); }
+TEST(RealPlayer, Mpv035WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[0]); }
+TEST(RealPlayer, Mpv035WithDirect3D) { RunRealPlayerCases(kVariants[1]); }
 
 }  // namespace
