@@ -119,28 +119,6 @@ bool Embedded(HWND viewer) {
            IsWindowVisible(seen.window) && Fits(viewer, seen.window, client.right, client.bottom);
 }
 
-// A GUI program such as Directory Opus has no standard handles, and so the players it starts have
-// none; a test program's console handles would otherwise reach mpv and keep it out of the mode it
-// runs in for users. The C runtime keeps its own copies, so the test's output is not affected.
-class NoStandardHandles {
-public:
-    NoStandardHandles() {
-        for (int i = 0; i < 3; ++i) {
-            saved_[i] = GetStdHandle(kWhich[i]);
-            SetStdHandle(kWhich[i], nullptr);
-        }
-    }
-    ~NoStandardHandles() {
-        for (int i = 0; i < 3; ++i) SetStdHandle(kWhich[i], saved_[i]);
-    }
-    NoStandardHandles(const NoStandardHandles&) = delete;
-    NoStandardHandles& operator=(const NoStandardHandles&) = delete;
-
-private:
-    static constexpr DWORD kWhich[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-    HANDLE saved_[3] = {};
-};
-
 class PlayerPane {
 public:
     PlayerPane(const std::wstring& extraParams, const std::wstring& player) : folder_(MakeTestFolder(L"media")) {
@@ -182,7 +160,6 @@ public:
     HWND viewer = nullptr;
 
 private:
-    NoStandardHandles noStandardHandles_;
     std::wstring folder_;
     PluginDll dll_;
     HWND pane_ = nullptr;
@@ -191,6 +168,9 @@ private:
 void RunRealPlayerCases(const Variant& variant) {
     const std::wstring mpv = RealMpv(variant), vo = variant.params;
     ASSERT_TRUE(FileExists(mpv)) << "no real mpv: scripts/build-mpv.sh builds it (make test runs it)";
+    // Directory Opus, a GUI program, has no standard handles, nor then has mpv; the test's console
+    // handles would keep mpv out of the mode it runs in for users. The C runtime keeps its own.
+    for (const DWORD handle : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) SetStdHandle(handle, nullptr);
     const struct {
         const char* name;
         std::function<void(PlayerPane&)> run;
