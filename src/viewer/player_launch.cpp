@@ -47,17 +47,6 @@ void PauseLettingSentMessagesThrough(HANDLE process) {
     }
 }
 
-// The player has ended when the started process has exited and, for a player path that is a
-// launcher, nothing it started is left in the job.
-bool PlayerEnded(const ViewerWindowState& state) {
-    if (WaitForSingleObject(state.process.Get(), 0) != WAIT_OBJECT_0) return false;
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    return !(state.job &&
-             QueryInformationJobObject(state.job.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                       sizeof(accounting), nullptr) &&
-             accounting.ActiveProcesses > 0);
-}
-
 enum class WindowSearch { Found, PlayerEnded, TimedOut, ViewerDestroyed, PlayerStopped };
 
 // Looks for the player's window every kChildSearchPauseMs for kChildSearchTimeoutMs at most; a
@@ -69,7 +58,7 @@ WindowSearch SearchPlayerWindow(HWND viewer, const ViewerWindowState& state, uin
         // Cleared, or another load started another player, while this thread took a message.
         if (state.launch != launch) return WindowSearch::PlayerStopped;
         if ((found = FindPlayerWindow(viewer, state)) != nullptr) return WindowSearch::Found;
-        if (PlayerEnded(state)) return WindowSearch::PlayerEnded;
+        if (PlayerEnded(state.process.Get(), state.job.Get())) return WindowSearch::PlayerEnded;
         if (GetTickCount64() >= deadline) return WindowSearch::TimedOut;
         // A launcher that has exited leaves no handle to wait on: the job tells when the player ends.
         const bool exited = WaitForSingleObject(state.process.Get(), 0) == WAIT_OBJECT_0;
@@ -97,6 +86,15 @@ void WaitUntilJobIsEmpty(HANDLE job) {
 }
 
 }  // namespace
+
+bool PlayerEnded(HANDLE process, HANDLE job) {
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) return false;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    return !(
+        job &&
+        QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting), nullptr) &&
+        accounting.ActiveProcesses > 0);
+}
 
 namespace {
 

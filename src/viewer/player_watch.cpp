@@ -33,21 +33,11 @@ UniqueHandle Duplicate(HANDLE handle) {
     return UniqueHandle(copy);
 }
 
-// The started process has exited and nothing it started is left in the job.
-bool Ended(const Watch& watch) {
-    if (WaitForSingleObject(watch.process.Get(), 0) != WAIT_OBJECT_0) return false;
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    return !(watch.job &&
-             QueryInformationJobObject(watch.job.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                       sizeof(accounting), nullptr) &&
-             accounting.ActiveProcesses > 0);
-}
-
 WatchReport Run(const Watch& watch) {
     // A window that is gone, or not made yet, holds nobody: the clock runs only while one is there.
     ULONGLONG answered = GetTickCount64();
     while (WaitForSingleObject(watch.stop.Get(), kWatchIntervalMs) == WAIT_TIMEOUT) {
-        if (Ended(watch)) return {WatchOutcome::PlayerEnded};
+        if (PlayerEnded(watch.process.Get(), watch.job.Get())) return {WatchOutcome::PlayerEnded};
         // The player's current window: mpv may have replaced the one the viewer embedded.
         const HWND window = FindPlayerWindow(watch.viewer, watch.pid, watch.job.Get());
         const bool answers = !window || PlayerAnswers(window, kWatchProbeTimeoutMs) || !IsWindow(window);

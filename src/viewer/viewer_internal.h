@@ -59,6 +59,10 @@ LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_
 // Ends the player, if any, closes its handles and empties every field of the state.
 void KillChild(ViewerWindowState& state);
 
+// The player has ended when the started process has exited and, for a player path that is a
+// launcher, nothing it started is left in the job.
+bool PlayerEnded(HANDLE process, HANDLE job);
+
 // Tells the running player, over its pipe, to replace its file; Sent when it answers "success".
 // Nothing is sent to a pipe that another process serves, or for a path UTF-8 cannot hold.
 // Each call opens a connection of its own and closes it before it returns.
