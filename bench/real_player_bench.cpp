@@ -3,7 +3,8 @@
 // with loads a second apart as a person browses:
 // - a reused load, to its reply and to mpv's first frame of the file ("playback-restart" on an
 //   observer connection of the bench's own), against a bare client's loadfile of the same file to
-//   the same running mpv (bare_client.h);
+//   the same running mpv (bare_client.h); and, apart, to mpv's "start-file": how late the command
+//   reaches mpv, which the first frame's own spread of tens of milliseconds hides;
 // - a restarted load to its first frame, against the bench starting the same command line
 //   (BuildPlayerCommandLine) itself into a plain window of the viewer's size.
 #include <windows.h>
@@ -52,8 +53,11 @@ void PumpUntil(HANDLE handle, DWORD timeoutMs) {
     }
 }
 
+// What the observer notes: mpv starting a file (the command has reached it), and the first frame.
+enum class MpvEvent { StartFile, FirstFrame };
+
 // Stays connected to one pipe name, connecting again whenever the player behind it changes, and
-// notes when mpv reports "playback-restart": the first frame of a file.
+// notes when mpv reports "start-file" and "playback-restart" (the first frame of a file).
 class FrameObserver {
 public:
     explicit FrameObserver(const std::wstring& pipeName) : pipeName_(pipeName), thread_([this] { Run(); }) {}
@@ -64,25 +68,27 @@ public:
     FrameObserver(const FrameObserver&) = delete;
     FrameObserver& operator=(const FrameObserver&) = delete;
 
-    size_t Frames() const {
+    size_t Count(MpvEvent event) const {
         const std::lock_guard<std::mutex> guard(lock_);
-        return frames_.size();
+        return Seen(event).size();
     }
+    size_t Frames() const { return Count(MpvEvent::FirstFrame); }
 
-    // When the frame numbered index came, in ms after start, taking this thread's messages while
+    // When the event numbered index came, in ms after start, taking this thread's messages while
     // it waits; negative when it did not come within kFrameWaitMs.
-    double WaitFrame(size_t index, double start) {
+    double Wait(MpvEvent event, size_t index, double start) {
         const double until = NowMs() + kFrameWaitMs;
         for (;;) {
             {
                 const std::lock_guard<std::mutex> guard(lock_);
-                if (frames_.size() > index) return frames_[index] - start;
+                if (Seen(event).size() > index) return Seen(event)[index] - start;
             }
             const double left = until - NowMs();
             if (left <= 0) return -1;
             PumpUntil(seen_.Get(), static_cast<DWORD>(left));
         }
     }
+    double WaitFrame(size_t index, double start) { return Wait(MpvEvent::FirstFrame, index, start); }
 
 private:
     // Blocks in its reads rather than polling them: the observer must cost the two sides nothing
@@ -115,20 +121,25 @@ private:
                 if (!GetOverlappedResult(pipe.Get(), &overlapped, &got, FALSE) || got == 0) break;
                 pending.append(piece, got);
                 for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-                    if (pending.substr(0, end).find("\"event\":\"playback-restart\"") == std::string::npos) continue;
+                    const std::string line = pending.substr(0, end);
+                    const bool frame = line.find("\"event\":\"playback-restart\"") != std::string::npos;
+                    if (!frame && line.find("\"event\":\"start-file\"") == std::string::npos) continue;
                     const std::lock_guard<std::mutex> guard(lock_);
-                    frames_.push_back(now);
+                    Seen(frame ? MpvEvent::FirstFrame : MpvEvent::StartFile).push_back(now);
                     SetEvent(seen_.Get());
                 }
             }
         }
     }
 
+    std::vector<double>& Seen(MpvEvent event) { return event == MpvEvent::StartFile ? starts_ : frames_; }
+    const std::vector<double>& Seen(MpvEvent event) const { return event == MpvEvent::StartFile ? starts_ : frames_; }
+
     std::wstring pipeName_;
     UniqueHandle stop_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     UniqueHandle seen_{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     mutable std::mutex lock_;
-    std::vector<double> frames_;
+    std::vector<double> starts_, frames_;
     std::thread thread_;  // last: it runs on the members above
 };
 
@@ -192,13 +203,13 @@ struct Pairs {
 };
 
 struct VideoOutputFigures {
-    Pairs reply, reusedFrame, restartedFrame;
-    int missedFrames = 0;     // pairs left out: a first frame the observer did not see
+    Pairs reply, reusedStart, reusedFrame, restartedFrame;
+    int missedFrames = 0;     // pairs left out: an event the observer did not see
     int restartedReuses = 0;  // loads meant for reuse that restarted
 };
 
-// Keeps a pair only when both sides saw their first frame.
-void AddFramePair(Pairs& pairs, double plugin, double bare, int& missed) {
+// Keeps a pair only when the observer saw the event on both sides.
+void AddPair(Pairs& pairs, double plugin, double bare, int& missed) {
     if (plugin < 0 || bare < 0) {
         ++missed;
         return;
@@ -211,24 +222,27 @@ bool MeasureReused(ViewerHost& pane, FrameObserver& observer, const std::wstring
     const std::wstring pipeName = PipeNameFor(pane.viewer);
     for (int i = 0; i < kReusedPairs; ++i) {
         const DWORD pid = pane.State()->pid;
-        size_t index = observer.Frames();
+        size_t starts = observer.Count(MpvEvent::StartFile), frames = observer.Frames();
         double start = NowMs();
         if (pane.Load(clip.c_str()) != 1) return false;
         const double pluginReply = NowMs() - start;
         if (pane.State()->pid != pid) ++out.restartedReuses;
-        const double pluginFrame = observer.WaitFrame(index, start);
+        const double pluginFrame = observer.WaitFrame(frames, start);
+        const double pluginStart = observer.Wait(MpvEvent::StartFile, starts, start);
         PumpUntil(nullptr, kBrowsePauseMs);
 
-        index = observer.Frames();
+        starts = observer.Count(MpvEvent::StartFile), frames = observer.Frames();
         start = NowMs();
         if (!bench::BareLoadfile(pipeName, clip)) return false;
         const double bareReply = NowMs() - start;
-        const double bareFrame = observer.WaitFrame(index, start);
+        const double bareFrame = observer.WaitFrame(frames, start);
+        const double bareStart = observer.Wait(MpvEvent::StartFile, starts, start);
         PumpUntil(nullptr, kBrowsePauseMs);
 
         out.reply.plugin.push_back(pluginReply);
         out.reply.bare.push_back(bareReply);
-        AddFramePair(out.reusedFrame, pluginFrame, bareFrame, out.missedFrames);
+        AddPair(out.reusedStart, pluginStart, bareStart, out.missedFrames);
+        AddPair(out.reusedFrame, pluginFrame, bareFrame, out.missedFrames);
     }
     return true;
 }
@@ -260,7 +274,7 @@ bool MeasureRestarted(ViewerHost& pane, FrameObserver& observer, const std::wstr
         const double bareFrame = bareObserver.WaitFrame(index, start);
         PumpUntil(nullptr, kBrowsePauseMs);
 
-        AddFramePair(out.restartedFrame, pluginFrame, bareFrame, out.missedFrames);
+        AddPair(out.restartedFrame, pluginFrame, bareFrame, out.missedFrames);
     }
     return true;
 }
@@ -281,11 +295,13 @@ bool MeasureVideoOutput(ViewerHost& pane, const std::wstring& mpv, const std::ws
     return ok;
 }
 
+// A target of 0: the row is there to explain another, it has none of its own.
 void PrintRow(const char* name, const Pairs& a, const Pairs& b, double target) {
     std::printf("%-36s", name);
     for (const Pairs* p : {&a, &b})
         std::printf(" %8.1f %8.1f %6.3f  ", Median(p->plugin), Median(p->bare), Median(p->plugin) / Median(p->bare));
-    std::printf("%5.2f\n", target);
+    if (target > 0) std::printf("%5.2f\n", target);
+    else std::printf("%5s\n", "-");
 }
 
 int Run() {
@@ -316,13 +332,14 @@ int Run() {
     std::printf("%s\n", "target");
     PrintRow("reused load, to its reply", figures[0].reply, figures[1].reply, kReplyTarget);
     PrintRow("reused load, to the first frame", figures[0].reusedFrame, figures[1].reusedFrame, kReusedFrameTarget);
+    PrintRow("  of which until mpv starts the file", figures[0].reusedStart, figures[1].reusedStart, 0);
     PrintRow("restarted load, to the first frame", figures[0].restartedFrame, figures[1].restartedFrame,
              kRestartedFrameTarget);
     std::printf(
         "bare reused: the same file to the same mpv over a connection of its own; bare restarted: the same\n"
         "command line started by the bench into a plain window of the viewer's size, after stopping its\n"
         "own previous mpv, as the plug-in's restart stops its previous one\n");
-    std::printf("pairs in each output: %d reused, %d restarted; left out for a first frame not seen: %d and %d\n",
+    std::printf("pairs in each output: %d reused, %d restarted; left out for an event not seen: %d and %d\n",
                 kReusedPairs, kRestartedPairs, figures[0].missedFrames, figures[1].missedFrames);
     std::printf("loads meant for reuse that restarted: %d and %d\n", figures[0].restartedReuses,
                 figures[1].restartedReuses);
