@@ -1,7 +1,8 @@
-// How much the pipe reuse saves: the time of a load handed to the running player over its pipe
-// against a load that stops the player, starts a new one and waits for its window. Both are
-// measured in one run against the stand-in player next to this program (viewers\mpv\mpv.exe).
-// Also where a reused load's time goes: its log I/O, the pipe's open and check, the exchange.
+// A reused load against its floor: the time of a load handed to the running player over its pipe
+// against a bare client's exchange with the same player (bare_client.h), the two alternating, with
+// the stand-in player next to this program (viewers\mpv\mpv.exe) answering at once or after event
+// lines. Also where the plug-in's time above the floor goes (its log I/O, the check of who serves
+// the pipe, the rest), and how long one message holds the host's thread for each kind of player.
 #include <windows.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_client.h"
 #include "bench_timing.h"
 #include "config/config_internal.h"
 #include "config/plugin_config.h"
@@ -19,11 +21,15 @@
 #include "test_support.h"
 #include "viewer/player_protocol.h"
 #include "viewer/viewer.h"
+#include "viewer/viewer_internal.h"
 #include "viewer/viewer_test_hooks.h"
 
 namespace {
 
-constexpr int kRounds = 30;
+constexpr int kPairs = 40;
+// Above this, a reused load costs too much more than the bare exchange it is built on.
+constexpr double kFloorTarget = 1.25;
+constexpr DWORD kSettleMs = 3;
 
 void UsePlayer(const std::wstring& player) { ApplyConfig({{L"video", L"mkv;mp4", player}}, L""); }
 
@@ -100,54 +106,18 @@ bool MeasureHoldTimes(HWND viewer) {
     return true;
 }
 
-void Report(const char* name, const std::vector<double>& times) {
-    std::printf("%-34s median %8.2f ms   min %8.2f   max %8.2f   (n=%d)\n", name, Median(times),
-                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
-                static_cast<int>(times.size()));
-}
-
-// A run of reused loads and one of restarted loads, and how many loads meant for reuse restarted.
-struct ReuseRun {
-    std::vector<double> reused, restarted;
-    int restartedReuses = 0;
+// One row of pairs: the plug-in's reused load (a LOADW to the viewer, timed to its return) and the
+// bare client's exchange with the same running player, alternating; and, when asked, the parts
+// of the plug-in's own time measured in the same rounds.
+struct FloorRun {
+    std::vector<double> plugin, bare;
+    std::vector<double> log, check;  // the log entries written again, the server check
+    int restartedReuses = 0;         // loads meant for reuse that restarted: they spoil the row
 };
 
 DWORD PlayerPid(HWND viewer) {
     const ViewerWindowState* state = ViewerStateOf(viewer);
     return state ? state->pid : 0;
-}
-
-// mpv writes pending event lines to a connection before its reply. The same measurement with the
-// stand-in writing three of them, each its own write, before every reply: back to back as mpv
-// does, or with the pause the tests use to make each its own piece.
-bool MeasureWithEventsBeforeReply(HWND viewer, const std::wstring& player, const std::wstring& otherCase,
-                                  const wchar_t* pauseMs, ReuseRun& run) {
-    SetPlayerMode(L"events");
-    SetEnvironmentVariableW(L"STANDIN_EVENT_PAUSE_MS", pauseMs);
-    std::vector<double> warmUp;
-    SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);  // the next player starts in this mode
-    UsePlayer(otherCase);
-    bool ok = TimedLoad(viewer, L"C:\\bench\\events-warm-up.mkv", warmUp);
-    for (int i = 0; ok && i < kRounds; ++i) {
-        const DWORD before = PlayerPid(viewer);
-        ok = TimedLoad(viewer, i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4", run.reused);
-        if (PlayerPid(viewer) != before) ++run.restartedReuses;
-    }
-    for (int i = 0; ok && i < kRounds; ++i) {
-        UsePlayer(i % 2 ? otherCase : player);
-        ok = TimedLoad(viewer, L"C:\\bench\\restart.mkv", run.restarted);
-    }
-    SetPlayerMode(nullptr);
-    return ok;
-}
-
-// A reused load should cost at most a fiftieth of a restart, events or not.
-void ReportReuseRatio(const char* name, const ReuseRun& run) {
-    std::printf("%s, %d rounds each:\n", name, kRounds);
-    Report("reused load (pipe loadfile)", run.reused);
-    Report("restarted load (stop, start, find)", run.restarted);
-    std::printf("reused / restarted (medians): %.3f   (loads meant for reuse that restarted: %d of %d)\n",
-                Median(run.reused) / Median(run.restarted), run.restartedReuses, kRounds);
 }
 
 // The log entries one reused load writes, as they stand in the log.
@@ -168,44 +138,86 @@ std::vector<std::wstring> EntriesOfOneReusedLoad(HWND viewer) {
     return entries;
 }
 
-// Where a reused load's time goes, in the same rounds: its log entries written again as it writes
-// them (all under the one hold of the window procedure's load), and what remains: the check that
-// the kept connection is quiet, the write, the player's reply and the lookups. The pipe's open
-// with the server check is timed on connections of its own, after those rounds: a reused load no
-// longer pays it, only the first command to each player does (with the exchange that switches
-// events off).
-bool MeasureReuseSplit(HWND viewer) {
-    const std::vector<std::wstring> entries = EntriesOfOneReusedLoad(viewer);
+// The check the plug-in makes on each of its connections before it writes: whether the player
+// serves the pipe. Timed on a connection of the bench's own, without the open; negative when the
+// pipe could not be opened or another process serves it.
+double TimedServerCheck(const ViewerWindowState& state) {
+    const UniqueFile pipe(CreateFileW(state.pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      kPipeOpenFlags, nullptr));
+    if (!pipe) return -1;
+    const double start = NowMs();
+    ULONG server = 0;
+    const bool player = GetNamedPipeServerProcessId(pipe.Get(), &server) && IsPlayerProcess(server, state);
+    const double took = NowMs() - start;
+    return player ? took : -1;
+}
+
+// Each timed exchange starts on a quiet player: the stand-in ends the thread of the connection
+// before (the other side's, or the server check's) once its client has closed, and the pipe's next
+// instance is listening.
+void Settle(const std::wstring& pipeName) {
+    Sleep(kSettleMs);
+    WaitNamedPipeW(pipeName.c_str(), 1000);
+}
+
+// Runs the pairs on the player the viewer holds; logEntries non-empty also times the split.
+bool MeasureAgainstFloor(HWND viewer, const std::vector<std::wstring>& logEntries, FloorRun& run) {
     const ViewerWindowState* state = ViewerStateOf(viewer);
-    if (entries.size() < 3 || !state) return false;
-    std::vector<double> loads, logs, opens;
-    for (int i = 0; i < kRounds; ++i) {
-        if (!TimedLoad(viewer, i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4", loads)) return false;
-        double start = NowMs();
-        for (const std::wstring& entry : entries) LogWrite(entry.c_str());
-        logs.push_back(NowMs() - start);
-    }
-    // Apart from the loads: a connection of the bench's own would cost the player a client thread
-    // in the middle of them, which the kept connection no longer does.
-    for (int i = 0; i < kRounds; ++i) {
-        // The player makes the next instance of its pipe after each connection: wait until it has.
-        WaitNamedPipeW(state->pipeName.c_str(), 1000);
+    if (!state) return false;
+    const std::wstring pipeName = state->pipeName;
+    for (int i = 0; i < kPairs; ++i) {
+        const wchar_t* file = i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4";
+        Settle(pipeName);
+        const DWORD before = PlayerPid(viewer);
+        if (!TimedLoad(viewer, file, run.plugin)) return false;
+        if (PlayerPid(viewer) != before) ++run.restartedReuses;
+
+        Settle(pipeName);
         const double start = NowMs();
-        UniqueFile pipe(CreateFileW(state->pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    kPipeOpenFlags, nullptr));
-        ULONG server = 0;
-        if (!pipe || !GetNamedPipeServerProcessId(pipe.Get(), &server) || server != state->pid) return false;
-        pipe.Close();
-        opens.push_back(NowMs() - start);
-        Sleep(5);  // the player's side of that connection ends before the next one
+        if (!bench::BareLoadfile(pipeName, file)) return false;
+        run.bare.push_back(NowMs() - start);
+
+        if (logEntries.empty()) continue;
+        const double logStart = NowMs();
+        for (const std::wstring& entry : logEntries) LogWrite(entry.c_str());
+        run.log.push_back(NowMs() - logStart);
+        Settle(pipeName);
+        const double check = TimedServerCheck(*state);
+        if (check < 0) return false;
+        run.check.push_back(check);
     }
-    const double load = Median(loads), log = Median(logs), open = Median(opens);
-    std::printf("Reused load, where the time goes (medians of %d rounds):\n", kRounds);
-    std::printf("  whole load                              %8.2f ms\n", load);
-    std::printf("  log I/O (its %2zu entries, as it writes them) %5.2f ms\n", entries.size(), log);
-    std::printf("  exchange and the rest (the difference)  %8.2f ms\n", load - log);
-    std::printf("  pipe open and server check, once per connection, not in the above: %.2f ms\n", open);
     return true;
+}
+
+// A fresh player in the stand-in's mode, embedded in the viewer, for the next row.
+bool StartPlayer(HWND viewer, const wchar_t* mode) {
+    SetPlayerMode(mode);
+    SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);
+    return SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(L"C:\\bench\\warm-up.mkv")) == 1;
+}
+
+std::vector<double> Differences(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> d;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) d.push_back(a[i] - b[i]);
+    return d;
+}
+
+void PrintRow(const char* name, const FloorRun& run) {
+    std::printf("%-46s %9.2f %9.2f %7.3f\n", name, Median(run.plugin), Median(run.bare),
+                Median(run.plugin) / Median(run.bare));
+}
+
+// Where the plug-in's time above the floor goes, each figure the median of the per-round values.
+void PrintSplit(const FloorRun& run, size_t entries) {
+    const std::vector<double> above = Differences(run.plugin, run.bare);
+    const std::vector<double> rest = Differences(Differences(above, run.log), run.check);
+    std::printf("\nReused load above its floor, medians of the same %d rounds (per round, then the median):\n", kPairs);
+    std::printf("  plug-in load                                     %8.3f ms\n", Median(run.plugin));
+    std::printf("  bare exchange (open, write, reply, close)        %8.3f ms\n", Median(run.bare));
+    std::printf("  above the floor (load - bare)                    %8.3f ms\n", Median(above));
+    std::printf("    log I/O (its %2zu entries, as it writes them)    %8.3f ms\n", entries, Median(run.log));
+    std::printf("    server check (GetNamedPipeServerProcessId)     %8.3f ms\n", Median(run.check));
+    std::printf("    the rest (above - log - check)                 %8.3f ms\n", Median(rest));
 }
 
 int Run() {
@@ -218,40 +230,31 @@ int Run() {
     HWND viewer = CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, 624, 361, host, nullptr, moduleInstance,
                                   nullptr);
     if (!viewer) return 2;
+    UsePlayer(fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe");
 
-    const std::wstring player = fakehost::ProgramFolder() + L"\\viewers\\mpv\\mpv.exe";
-    std::wstring otherCase = player;
-    otherCase.replace(otherCase.size() - 7, 3, L"MPV");  // the same file, but not the same player path
-
-    std::vector<double> reused, restarted;
-    bool ok = true;
-    UsePlayer(player);
-    ok = ok && TimedLoad(viewer, L"C:\\bench\\warm-up.mkv", restarted);
-    restarted.clear();
-
-    // Reuse: every load after the first goes over the pipe to the same player.
-    for (int i = 0; ok && i < kRounds; ++i)
-        ok = TimedLoad(viewer, i % 2 ? L"C:\\bench\\odd.mkv" : L"C:\\bench\\even.mp4", reused);
-
-    // Restart: the player path changes (letter case only) before each load, so each one stops
-    // the running player, starts another and waits for its window.
-    for (int i = 0; ok && i < kRounds; ++i) {
-        UsePlayer(i % 2 ? player : otherCase);
-        ok = TimedLoad(viewer, L"C:\\bench\\restart.mkv", restarted);
-    }
-    ReuseRun withEvents, withPacedEvents;
-    ok = ok && MeasureWithEventsBeforeReply(viewer, player, otherCase, L"0", withEvents);
-    ok = ok && MeasureWithEventsBeforeReply(viewer, player, otherCase, L"2", withPacedEvents);
+    // mpv writes pending event lines to a connection before its reply: the stand-in writes three,
+    // each its own write, back to back as mpv does, or with a pause that makes each its own piece.
+    FloorRun plain, events, pacedEvents;
+    std::vector<std::wstring> entries;
+    bool ok = StartPlayer(viewer, L"");
+    if (ok) entries = EntriesOfOneReusedLoad(viewer);
+    ok = ok && entries.size() >= 3 && MeasureAgainstFloor(viewer, entries, plain);
+    SetEnvironmentVariableW(L"STANDIN_EVENT_PAUSE_MS", L"0");
+    ok = ok && StartPlayer(viewer, L"events") && MeasureAgainstFloor(viewer, {}, events);
+    SetEnvironmentVariableW(L"STANDIN_EVENT_PAUSE_MS", L"2");
+    ok = ok && StartPlayer(viewer, L"events") && MeasureAgainstFloor(viewer, {}, pacedEvents);
+    SetPlayerMode(nullptr);
     if (ok) {
-        std::printf("Viewer load, stand-in player under this system, %d rounds each:\n", kRounds);
-        Report("reused load (pipe loadfile)", reused);
-        Report("restarted load (stop, start, find)", restarted);
-        std::printf("restart / reuse (medians): %.1fx\n", Median(restarted) / Median(reused));
-        std::printf("reused / restarted (medians), plain: %.3f\n", Median(reused) / Median(restarted));
-        ReportReuseRatio("Three event lines before every reply, back to back", withEvents);
-        ReportReuseRatio("Three event lines before every reply, 2 ms apart", withPacedEvents);
-        UsePlayer(player);
-        ok = MeasureReuseSplit(viewer) && MeasureHoldTimes(viewer);
+        std::printf("Reused load against its floor, stand-in player, %d pairs (plug-in, bare client, alternating):\n",
+                    kPairs);
+        std::printf("%-46s %9s %9s %7s\n", "medians, ms", "plug-in", "bare", "ratio");
+        PrintRow("reply at once", plain);
+        PrintRow("3 event lines before each reply, back to back", events);
+        PrintRow("3 event lines before each reply, 2 ms apart", pacedEvents);
+        std::printf("ratio target: %.2f or less; loads meant for reuse that restarted: %d of %d\n", kFloorTarget,
+                    plain.restartedReuses + events.restartedReuses + pacedEvents.restartedReuses, 3 * kPairs);
+        PrintSplit(plain, entries.size());
+        ok = StartPlayer(viewer, L"") && MeasureHoldTimes(viewer);
     }
     DestroyWindow(host);
     if (!ok) {
