@@ -352,30 +352,52 @@ stage_mpv() {
   "$host-strip" -o "$out/mpv.exe" "$b/mpv.exe"
 }
 
+# A lane runs its stages beside the ones that follow it, in a process group of its own, so that
+# a failure or an interrupt stops all of it. A lane with nothing to do runs in place, so that a
+# second run prints its lines in order.
+# start_lane VAR "STAGE DEPS..."...: starts one, its process id in VAR; wait_lane VAR: waits.
+lane_pids=()
+run_lane() {
+  local spec
+  for spec in "$@"; do run_stage $spec; done
+}
+start_lane() {
+  local var=$1 spec
+  shift
+  printf -v "$var" '%s' ""
+  for spec in "$@"; do
+    if ! stage_current $spec; then
+      set -m
+      run_lane "$@" &
+      printf -v "$var" '%s' "$!"
+      set +m
+      lane_pids+=("$!")
+      trap 'for pid in "${lane_pids[@]}"; do kill -- -"$pid" 2>/dev/null || true; done' EXIT
+      trap 'exit 130' INT TERM
+      return
+    fi
+  done
+  run_lane "$@"
+}
+wait_lane() {
+  local pid=${!1} p rest=()
+  [ -n "$pid" ] || return 0
+  wait "$pid"
+  for p in "${lane_pids[@]}"; do [ "$p" = "$pid" ] || rest+=("$p"); done
+  lane_pids=("${rest[@]}")
+}
+
 run_stage tools
 # Sources need the tools installed, not rebuilt when the list of tools changes.
 run_stage sources
 # ffmpeg needs none of the other libraries, and its configure is one long serial shell run: it
-# builds beside them rather than before them. Its lane gets a process group of its own, so that a
-# failure or an interrupt here stops all of it.
-if stage_current ffmpeg sources; then
-  run_stage ffmpeg sources
-else
-  set -m
-  run_stage ffmpeg sources &
-  ffmpeg_lane=$!
-  set +m
-  trap 'kill -- -"$ffmpeg_lane" 2>/dev/null || true' EXIT
-  trap 'exit 130' INT TERM
-fi
+# builds beside them rather than before them.
+start_lane ffmpeg_lane "ffmpeg sources"
 run_stage lua sources
 run_stage fribidi sources
 run_stage freetype sources
 run_stage harfbuzz sources
 run_stage libass freetype fribidi harfbuzz
-if [ -n "${ffmpeg_lane:-}" ]; then
-  wait "$ffmpeg_lane"
-  trap - EXIT
-fi
+wait_lane ffmpeg_lane
 run_stage mpv lua libass ffmpeg
 echo "mpv.exe: $out/mpv.exe"
