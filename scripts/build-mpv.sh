@@ -454,7 +454,9 @@ EOF
 }
 
 # The same cut-down FFmpeg as stage_ffmpeg, for mpv 0.40, which needs 6.1 or later. Only the
-# libraries: the test media come from 5.1's ffmpeg.exe.
+# libraries: the test media come from 5.1's ffmpeg.exe. FFmpeg 7.1's configure insists on a C11
+# compiler for the build machine, which a fresh machine lacks, though with these components it
+# builds no program to run there (hardcoded tables would); the cross compiler passes the check.
 stage_ffmpeg71() {
   local b=$obj/ffmpeg71
   rm -rf "$b" && mkdir -p "$b"
@@ -462,7 +464,7 @@ stage_ffmpeg71() {
   export PKG_CONFIG_LIBDIR=$prefix40/lib/pkgconfig
   "$src40/ffmpeg/configure" --prefix="$prefix40" \
     --target-os=mingw32 --arch=x86_64 --enable-cross-compile --cross-prefix=$host- \
-    --cc="$cc" --pkg-config=pkg-config --pkg-config-flags=--static \
+    --cc="$cc" --host-cc="$cc" --pkg-config=pkg-config --pkg-config-flags=--static \
     --disable-shared --enable-static --disable-doc --disable-debug --disable-network \
     --disable-autodetect --disable-w32threads --enable-pthreads --x86asmexe=yasm \
     --optflags=-O2 --extra-cflags=-DWIN32_LEAN_AND_MEAN --extra-ldflags=-static \
