@@ -428,11 +428,10 @@ stage_mpv() {
 }
 
 # What the meson stages of mpv 0.40 share. pkg-config looks in 0.40's prefix first, where
-# FFmpeg, libplacebo and libass's entry are, then in bookworm's for Lua and the libraries
-# libass links. Trixie's meson
-# runs with the system's python3, the one python3-glad is installed for (a python3 earlier in
-# PATH may lack it), and runs its helpers (install, custom commands) through it again, from
-# ninja too, so its PYTHONPATH is exported for the whole stage.
+# FFmpeg, libplacebo and libass's entry are, then in bookworm's for Lua and the libraries libass
+# links. Trixie's meson runs with the system's python3, the one python3-glad is installed for (a
+# python3 earlier in PATH may lack it), and runs its helpers (install, custom commands) through
+# it again, from ninja too, so its PYTHONPATH is exported for the whole stage.
 config_040() {
   export PKG_CONFIG_LIBDIR=$prefix40/lib/pkgconfig:$prefix/lib/pkgconfig
   export PYTHONPATH=$meson_trixie/usr/lib/python3/dist-packages
