@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Cross-builds the mpv.exe the plug-in starts (and an ffmpeg.exe that can make test media) from
 # Debian bookworm's source packages, so the player we test against is built from sources we can
-# name, on any fresh bookworm machine, without a download from outside Debian.
-#   scripts/build-mpv.sh BUILD_DIR      ->  BUILD_DIR/third_party/mpv/mpv.exe (and ffmpeg.exe)
+# name, on any fresh bookworm machine, without a download from outside Debian. Beside it, a
+# current mpv from Debian trixie's source packages, so the plug-in can be tried against both.
+#   scripts/build-mpv.sh BUILD_DIR      ->  BUILD_DIR/third_party/mpv/mpv.exe (and ffmpeg.exe),
+#                                           mpv 0.35.1 with FFmpeg 5.1
+#                                       ->  BUILD_DIR/third_party/mpv-0.40/mpv.exe,
+#                                           mpv 0.40.0 with FFmpeg 7.1 and libplacebo
 # Every stage leaves a stamp under third_party/stamps/; a stamp holds a hash of the stage's own
 # commands and of the stamps it builds on, so editing one stage redoes it and what follows, and a
 # run with nothing to do is instant. Each stage's output goes to third_party/logs/STAGE.log.
@@ -18,6 +22,12 @@ src=$tp/src
 obj=$tp/build
 prefix=$tp/prefix
 out=$tp/mpv
+# mpv 0.40's own sources, libraries (FFmpeg 7.1, libplacebo) and result, apart from 0.35.1's so
+# that neither build can pick up the other's FFmpeg. Lua and libass come from prefix for both.
+src40=$tp/src-0.40
+prefix40=$tp/prefix-0.40
+out40=$tp/mpv-0.40
+meson_trixie=$tp/meson-trixie
 jobs=$(nproc)
 mkdir -p "$tp/stamps" "$tp/logs"
 
@@ -36,10 +46,14 @@ unset CC CXX CFLAGS CXXFLAGS CPPFLAGS LDFLAGS DESTDIR MAKEFLAGS MFLAGS MAKELEVEL
 # Every command a stage runs goes to its log; the terminal gets one line per stage.
 say() { printf 'mpv build: %-9s %s\n' "$1" "$2"; }
 
+# Helpers only some stages call; their text is part of those stages' stamps alone, so adding one
+# leaves every other stamp as it was.
+declare -A stage_helpers=([trixie]=write_apt_config [placebo]=config_040 [mpv040]=config_040)
+
 stage_key() {
   local name=$1; shift
   {
-    declare -f "stage_$name" common_config write_cross_file
+    declare -f "stage_$name" common_config write_cross_file ${stage_helpers[$name]:-}
     local dep
     for dep in "$@"; do cat "$tp/stamps/$dep" 2>/dev/null || echo "missing $dep"; done
   } | sha1sum | cut -c1-40
@@ -109,15 +123,26 @@ endian = 'little'
 EOF
 }
 
+# A command, or for the Python modules libplacebo's build imports, a path.
 tool_probes=(meson ninja nasm yasm pkg-config dpkg-source patch xz bzip2 make python3
-             "$cc" "$cxx" "$host-windres" "$host-ar")
+             "$cc" "$cxx" "$host-windres" "$host-ar" "$host-dlltool"
+             /usr/lib/python3/dist-packages/glad /usr/lib/python3/dist-packages/jinja2)
+# meson is bookworm's 1.0 for the 0.35.1 build; mpv 0.40 needs a newer one (stage_trixie).
+# libplacebo generates its OpenGL loader with glad and its shaders' C code with jinja2; bookworm
+# has both (Debian's own libplacebo build uses them too), trixie's libplacebo source lacks them.
 tool_packages=(meson ninja-build nasm yasm pkg-config dpkg-dev patch xz-utils bzip2 make python3
                gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-               mingw-w64-x86-64-dev)
+               mingw-w64-x86-64-dev python3-glad python3-jinja2)
 
 missing_tools() {
   local p
-  for p in "${tool_probes[@]}"; do command -v "$p" >/dev/null || echo "$p"; done
+  for p in "${tool_probes[@]}"; do
+    if [[ $p == /* ]]; then
+      [ -e "$p" ] || echo "$p"
+    else
+      command -v "$p" >/dev/null || echo "$p"
+    fi
+  done
 }
 
 stage_tools() {
@@ -170,6 +195,56 @@ EOF
     # dpkg-source applies Debian's patches; the directory is named without the version.
     dpkg-source -x "$dsc" "${dsc%%_*}"
   done
+}
+
+# write_apt_config DIR SOURCES-LINE...: the same kind of private configuration for another
+# suite. stage_sources writes bookworm's inline and is left so, as a change to its text would
+# rebuild every 0.35.1 stage of a kept build dir.
+write_apt_config() {
+  local apt=$1 proxy=""
+  shift
+  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state" "$apt/parts"
+  eval "$(apt-config shell proxy Acquire::http::Proxy)"
+  printf '%s\n' "$@" >"$apt/sources.list"
+  cat >"$apt/apt.conf" <<EOF
+Dir::Etc::Main "/dev/null";
+Dir::Etc::Parts "$apt/parts";
+Dir::Etc::SourceList "$apt/sources.list";
+Dir::Etc::SourceParts "$apt/parts";
+Dir::Etc::Preferences "/dev/null";
+Dir::Etc::PreferencesParts "$apt/parts";
+Dir::State "$apt/state";
+Dir::State::Lists "$apt/lists";
+Dir::State::status "/var/lib/dpkg/status";
+Dir::Cache "$apt/cache";
+Dir::Log "$apt/log";
+APT::Sandbox::User "root";
+Acquire::Languages "none";
+Acquire::Retries "3";
+${proxy:+Acquire::http::Proxy "$proxy";}
+EOF
+}
+
+# mpv 0.40 and what only it links come from trixie: FFmpeg 7.1, libplacebo, and vulkan-loader,
+# whose source carries the Vulkan headers libplacebo compiles against even without Vulkan.
+# Bookworm's Lua and libass serve 0.40 as they are. Trixie's meson source package is not
+# served, its binary package is: pure Python, it runs from where dpkg-deb unpacks it.
+stage_trixie() {
+  local apt=$tp/apt-trixie keyring=/usr/share/keyrings/debian-archive-keyring.gpg dsc
+  rm -rf "$apt" "$src40" "$meson_trixie"
+  write_apt_config "$apt" \
+    "deb-src [signed-by=$keyring] http://deb.debian.org/debian trixie main" \
+    "deb [signed-by=$keyring] http://deb.debian.org/debian trixie main"
+  export APT_CONFIG=$apt/apt.conf
+  apt-get update
+  mkdir -p "$src40"
+  cd "$src40"
+  apt-get source --download-only ffmpeg libplacebo mpv vulkan-loader
+  apt-get download meson
+  for dsc in *.dsc; do
+    dpkg-source -x "$dsc" "${dsc%%_*}"
+  done
+  dpkg-deb -x meson_*_all.deb "$meson_trixie"
 }
 
 # Lua's own makefile builds a DLL and lua.exe for mingw; mpv wants only the library, statically.
@@ -352,30 +427,160 @@ stage_mpv() {
   "$host-strip" -o "$out/mpv.exe" "$b/mpv.exe"
 }
 
+# What the meson stages of mpv 0.40 share. pkg-config looks in 0.40's prefix first, where
+# FFmpeg, libplacebo and libass's entry are, then in bookworm's for Lua and the libraries libass
+# links. Trixie's meson runs with the system's python3, the one python3-glad is installed for (a
+# python3 earlier in PATH may lack it), and runs its helpers (install, custom commands) through
+# it again, from ninja too, so its PYTHONPATH is exported for the whole stage.
+config_040() {
+  export PKG_CONFIG_LIBDIR=$prefix40/lib/pkgconfig:$prefix/lib/pkgconfig
+  export PYTHONPATH=$meson_trixie/usr/lib/python3/dist-packages
+  meson040=(/usr/bin/python3 "$meson_trixie/usr/bin/meson")
+  meson_040=(--cross-file "$tp/cross.meson" --cross-file "$tp/cross-0.40.meson"
+             --prefix "$prefix40" --libdir lib -Doptimization=2 -Ddebug=false
+             --default-library static --wrap-mode nofallback)
+  write_cross_file
+  # A second cross file overrides the first where they overlap. libplacebo's build wants a
+  # dlltool (for an import library of UCRT's math functions, which a static library never
+  # links) and would otherwise take whichever the build machine has, if any.
+  cat >"$tp/cross-0.40.meson" <<EOF
+[binaries]
+dlltool = '$host-dlltool'
+
+[properties]
+pkg_config_libdir = ['$prefix40/lib/pkgconfig', '$prefix/lib/pkgconfig']
+EOF
+}
+
+# The same cut-down FFmpeg as stage_ffmpeg, for mpv 0.40, which needs 6.1 or later. Only the
+# libraries: the test media come from 5.1's ffmpeg.exe. FFmpeg 7.1's configure insists on a C11
+# compiler for the build machine, which a fresh machine lacks, though with these components it
+# builds no program to run there (hardcoded tables would); the cross compiler passes the check.
+stage_ffmpeg71() {
+  local b=$obj/ffmpeg71
+  rm -rf "$b" && mkdir -p "$b"
+  cd "$b"
+  export PKG_CONFIG_LIBDIR=$prefix40/lib/pkgconfig
+  "$src40/ffmpeg/configure" --prefix="$prefix40" \
+    --target-os=mingw32 --arch=x86_64 --enable-cross-compile --cross-prefix=$host- \
+    --cc="$cc" --host-cc="$cc" --pkg-config=pkg-config --pkg-config-flags=--static \
+    --disable-shared --enable-static --disable-doc --disable-debug --disable-network \
+    --disable-autodetect --disable-w32threads --enable-pthreads --x86asmexe=yasm \
+    --optflags=-O2 --extra-cflags=-DWIN32_LEAN_AND_MEAN --extra-ldflags=-static \
+    --disable-everything --disable-programs --disable-postproc \
+    --enable-protocol=file,pipe \
+    --enable-demuxer=matroska,mov,avi,wav,mp3,ogg,flac,aac,ass,srt,webvtt \
+    --enable-decoder=h264,mpeg4,vp9,aac,mp3float,flac,vorbis,opus,rawvideo \
+    --enable-decoder=pcm_s16le,pcm_s24le,pcm_s32le,pcm_f32le,pcm_u8 \
+    --enable-decoder=ass,ssa,subrip,srt,webvtt,mov_text \
+    --enable-parser=h264,mpeg4video,vp9,aac,mpegaudio,flac,vorbis,opus \
+    --enable-encoder=mpeg4,pcm_s16le,wrapped_avframe \
+    --enable-muxer=avi,matroska,mp4,mov,wav,null \
+    --enable-indev=lavfi \
+    --enable-filter=buffer,abuffer,buffersink,abuffersink,format,aformat,null,anull \
+    --enable-filter=scale,aresample,trim,atrim,rotate,hflip,vflip,transpose \
+    --enable-filter=testsrc,testsrc2,color,sine,anullsrc
+  make -j "$jobs"
+  make install
+}
+
+# mpv 0.40 renders gpu-next through libplacebo, here its OpenGL renderer alone: Vulkan and
+# Direct3D 11 would need a shader compiler (glslang or shaderc) we do not build. The Vulkan
+# headers go where libplacebo looks for its own copy.
+stage_placebo() {
+  local b=$obj/placebo
+  config_040
+  rm -rf "$b" "$src40/libplacebo/3rdparty/Vulkan-Headers"
+  ln -s "$src40/vulkan-loader/vulkan-headers" "$src40/libplacebo/3rdparty/Vulkan-Headers"
+  "${meson040[@]}" setup "$b" "$src40/libplacebo" "${meson_040[@]}" -Dauto_features=disabled \
+    -Dopengl=enabled -Dgl-proc-addr=enabled -Ddovi=enabled -Ddemos=false -Dtests=false
+  ninja -C "$b" -j "$jobs"
+  "${meson040[@]}" install -C "$b" --no-rebuild
+  # A few of its files are C++; a static link has to name the C++ runtime itself.
+  sed -i 's/^Libs: .*/& -lstdc++/' "$prefix40/lib/pkgconfig/libplacebo.pc"
+}
+
+# As stage_mpv, plus libplacebo, which mpv 0.40 requires, and mpv's own Windows threads, its
+# default on Windows now, instead of winpthreads. Bookworm's mingw-w64 headers lack
+# CREATE_WAITABLE_TIMER_HIGH_RESOLUTION; mpv retries without the flag where Windows lacks it.
+stage_mpv040() {
+  local b=$obj/mpv040
+  config_040
+  rm -rf "$b"
+  # libass's headers lie in bookworm's include directory beside FFmpeg 5.1's, and mpv lists
+  # libass before FFmpeg, so its -I would come first and mpv would compile against 5.1. Here
+  # libass names a directory of its own, holding only its headers.
+  mkdir -p "$prefix40/include" "$prefix40/lib/pkgconfig"
+  ln -sfn "$prefix/include/ass" "$prefix40/include/ass"
+  sed "s|^Cflags:.*|Cflags: -I$prefix40/include|" "$prefix/lib/pkgconfig/libass.pc" \
+    >"$prefix40/lib/pkgconfig/libass.pc"
+  "${meson040[@]}" setup "$b" "$src40/mpv" "${meson_040[@]}" -Dauto_features=disabled \
+    -Dprefer_static=true -Dc_args=-DCREATE_WAITABLE_TIMER_HIGH_RESOLUTION=0x2 \
+    -Dc_link_args="-static -static-libgcc" \
+    -Dlibmpv=false -Dcplayer=true -Dlua=lua5.2 -Djavascript=disabled \
+    -Dgl=enabled -Dgl-win32=enabled -Ddirect3d=enabled -Dwasapi=enabled \
+    -Dvector=enabled -Dwin32-threads=enabled \
+    -Dlibavdevice=disabled -Dzlib=disabled -Diconv=disabled -Dmanpage-build=disabled
+  if grep -q -- "-I$prefix/include[ \"]" "$b/compile_commands.json"; then
+    echo "FFmpeg 5.1's include directory, $prefix/include, is on mpv 0.40's include path"
+    exit 1
+  fi
+  ninja -C "$b" -j "$jobs"
+  mkdir -p "$out40"
+  "$host-strip" -o "$out40/mpv.exe" "$b/mpv.exe"
+}
+
+# A lane runs its stages beside the ones that follow it, in a process group of its own, so that
+# a failure or an interrupt stops all of it. A lane with nothing to do runs in place, so that a
+# second run prints its lines in order.
+# start_lane VAR "STAGE DEPS..."...: starts one, its process id in VAR; wait_lane VAR: waits.
+lane_pids=()
+run_lane() {
+  local spec
+  for spec in "$@"; do run_stage $spec; done
+}
+start_lane() {
+  local var=$1 spec
+  shift
+  printf -v "$var" '%s' ""
+  for spec in "$@"; do
+    if ! stage_current $spec; then
+      set -m
+      run_lane "$@" &
+      printf -v "$var" '%s' "$!"
+      set +m
+      lane_pids+=("$!")
+      trap 'for pid in "${lane_pids[@]}"; do kill -- -"$pid" 2>/dev/null || true; done' EXIT
+      trap 'exit 130' INT TERM
+      return
+    fi
+  done
+  run_lane "$@"
+}
+wait_lane() {
+  local pid=${!1} p rest=()
+  [ -n "$pid" ] || return 0
+  wait "$pid"
+  for p in "${lane_pids[@]}"; do [ "$p" = "$pid" ] || rest+=("$p"); done
+  lane_pids=("${rest[@]}")
+}
+
 run_stage tools
 # Sources need the tools installed, not rebuilt when the list of tools changes.
 run_stage sources
+run_stage trixie
 # ffmpeg needs none of the other libraries, and its configure is one long serial shell run: it
-# builds beside them rather than before them. Its lane gets a process group of its own, so that a
-# failure or an interrupt here stops all of it.
-if stage_current ffmpeg sources; then
-  run_stage ffmpeg sources
-else
-  set -m
-  run_stage ffmpeg sources &
-  ffmpeg_lane=$!
-  set +m
-  trap 'kill -- -"$ffmpeg_lane" 2>/dev/null || true' EXIT
-  trap 'exit 130' INT TERM
-fi
+# builds beside them rather than before them. So do 0.40's FFmpeg and libplacebo.
+start_lane ffmpeg_lane "ffmpeg sources"
+start_lane lane_040 "ffmpeg71 trixie" "placebo trixie"
 run_stage lua sources
 run_stage fribidi sources
 run_stage freetype sources
 run_stage harfbuzz sources
 run_stage libass freetype fribidi harfbuzz
-if [ -n "${ffmpeg_lane:-}" ]; then
-  wait "$ffmpeg_lane"
-  trap - EXIT
-fi
+wait_lane ffmpeg_lane
 run_stage mpv lua libass ffmpeg
+wait_lane lane_040
+run_stage mpv040 trixie lua libass ffmpeg71 placebo
 echo "mpv.exe: $out/mpv.exe"
+echo "mpv.exe 0.40: $out40/mpv.exe"
