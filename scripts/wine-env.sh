@@ -11,6 +11,9 @@ wine_enter_xvfb() {
 
 wine_prepare() {
   export WINEPREFIX="$1/wineprefix"
+  # Wine keeps file names in the Unix locale's encoding: without UTF-8 it cannot hold the
+  # non-ASCII names the tests give their media, and mpv would not find them.
+  export LC_ALL=C.UTF-8
   export WINEDEBUG=-all
   export WINEARCH=win64
   # No Mono or Gecko installer prompts during the prefix set-up.
