@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -103,6 +104,36 @@ bool MeasureHoldTimes(HWND viewer) {
     }
     SendMessageW(viewer, DVPLUGINMSG_CLEAR, 0, 0);
     SetPlayerMode(L"");
+    return true;
+}
+
+// How long the host's own repaint of its pane, with the children, is held by a player that worked
+// and then stopped its window thread: the player's window is a child of the viewer, so the repaint
+// waits on it until the watchdog ends the player. Needs a frame on screen: a hidden one is not
+// painted.
+bool MeasureHungRepaint() {
+    constexpr int kHungRuns = 3;
+    SetPlayerMode(L"hangafter");
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", L"300");
+    std::vector<double> times;
+    for (int i = 0; i < kHungRuns; ++i) {
+        const HWND host = CreateWindowExW(0, L"STATIC", L"bench host",
+                                          WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 640, 400, nullptr,
+                                          nullptr, moduleInstance, nullptr);
+        const HWND viewer = CreateWindowExW(0, kViewerClassName, L"", 0x56010000, 0, 0, 624, 361, host, nullptr,
+                                            moduleInstance, nullptr);
+        const bool shown = SendMessageW(viewer, DVPLUGINMSG_LOADW, 0,
+                                        reinterpret_cast<LPARAM>(L"C:\\bench\\hangs.mkv")) == 1;
+        testsupport::WaitUntil([] { return false; }, std::chrono::milliseconds(600));  // it has stopped
+        const double start = NowMs();
+        RedrawWindow(host, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        times.push_back(NowMs() - start);
+        DestroyWindow(host);
+        if (!shown) return false;
+    }
+    SetPlayerMode(L"");
+    std::printf("%-28s %10.1f %10.1f   (the watchdog ends it after %llu ms unanswered)\n", "hung: the host's repaint",
+                Median(times), Max(times), static_cast<unsigned long long>(kHungVerdictMs));
     return true;
 }
 
@@ -254,7 +285,7 @@ int Run() {
         std::printf("ratio target: %.2f or less; loads meant for reuse that restarted: %d of %d\n", kFloorTarget,
                     plain.restartedReuses + events.restartedReuses + pacedEvents.restartedReuses, 3 * kPairs);
         PrintSplit(plain, entries.size());
-        ok = StartPlayer(viewer, L"") && MeasureHoldTimes(viewer);
+        ok = StartPlayer(viewer, L"") && MeasureHoldTimes(viewer) && MeasureHungRepaint();
     }
     DestroyWindow(host);
     if (!ok) {
