@@ -1,5 +1,6 @@
-// The viewer against the real mpv (build/third_party/mpv/mpv.exe), in both video outputs, each
-// figure against its floor, the two measured in pairs that alternate (plug-in, bare, plug-in, ...)
+// The viewer against the real mpv, 0.35.1 and 0.40.0 (build/third_party/mpv and mpv-0.40), each
+// with its default video output and direct3d, and 0.40 with gpu-next too; each figure against its
+// floor, the two measured in pairs that alternate (plug-in, bare, plug-in, ...)
 // with loads a second apart as a person browses:
 // - a reused load, to its reply and to mpv's first frame of the file ("playback-restart" on an
 //   observer connection of the bench's own), against a bare client's loadfile of the same file to
@@ -10,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,7 +33,6 @@ constexpr int kRestartedPairs = 10;
 constexpr DWORD kBrowsePauseMs = 1000;
 constexpr DWORD kFrameWaitMs = 10000;
 // Above these, the plug-in costs too much more than what it is built on.
-constexpr double kReplyTarget = 1.25;
 constexpr double kReusedFrameTarget = 1.05;
 constexpr double kRestartedFrameTarget = 1.10;
 
@@ -296,53 +297,72 @@ bool MeasureVideoOutput(ViewerHost& pane, const std::wstring& mpv, const std::ws
 }
 
 // A target of 0: the row is there to explain another, it has none of its own.
-void PrintRow(const char* name, const Pairs& a, const Pairs& b, double target) {
+void PrintRow(const char* name, const std::vector<VideoOutputFigures>& figures, Pairs VideoOutputFigures::*pairs,
+              double target) {
     std::printf("%-36s", name);
-    for (const Pairs* p : {&a, &b})
-        std::printf(" %8.1f %8.1f %6.3f  ", Median(p->plugin), Median(p->bare), Median(p->plugin) / Median(p->bare));
+    for (const VideoOutputFigures& f : figures) {
+        const Pairs& p = f.*pairs;
+        std::printf(" %8.1f %8.1f %6.3f  ", Median(p.plugin), Median(p.bare), Median(p.plugin) / Median(p.bare));
+    }
     if (target > 0) std::printf("%5.2f\n", target);
     else std::printf("%5s\n", "-");
 }
+
+// One version of mpv with the video outputs it is measured in.
+struct Version {
+    const char* name;
+    const wchar_t* folder;  // below build/third_party
+    std::vector<const wchar_t*> outputs;
+};
 
 int Run() {
     UsePrivateTempFolder();
     moduleInstance = GetModuleHandleW(nullptr);
     ViewerHost pane;
-    const std::wstring mpv = fakehost::ProgramFolder() + L"\\..\\..\\third_party\\mpv\\mpv.exe";
-    if (!FileExists(mpv)) {
-        std::printf("no real mpv at %ls: scripts/build-mpv.sh builds it\n", mpv.c_str());
-        return 1;
-    }
-    VideoOutputFigures figures[2];
-    const wchar_t* outputs[] = {L"", L" --vo=direct3d"};
-    for (int i = 0; i < 2; ++i) {
-        // --really-quiet: a file manager has no console, but this program's would be mpv's too.
-        const std::wstring params = std::wstring(L"--force-window=yes --border=no --ao=null --really-quiet") +
-                                    outputs[i];
-        if (!MeasureVideoOutput(pane, mpv, params, figures[i])) {
-            std::printf("a load failed; see %ls\n", (PrivateTempFolder() + L"Tessoravin.log").c_str());
-            return 1;
-        }
-    }
+    // Wine's OpenGL is a software renderer, which gpu-next refuses without --gpu-sw.
+    const Version versions[] = {
+        {"mpv 0.35.1", L"mpv", {L"", L" --vo=direct3d"}},
+        {"mpv 0.40.0", L"mpv-0.40", {L"", L" --vo=direct3d", L" --vo=gpu-next --gpu-sw --gpu-context=win"}},
+    };
     std::printf("Real mpv against its floor, pairs alternating plug-in and bare, loads %lu ms apart:\n",
                 kBrowsePauseMs);
-    std::printf("%-36s %-26s  %-26s  %s\n", "", "default video output", "--vo=direct3d", "ratio");
-    std::printf("%-36s", "medians, ms");
-    for (int i = 0; i < 2; ++i) std::printf(" %8s %8s %6s  ", "plug-in", "bare", "ratio");
-    std::printf("%s\n", "target");
-    PrintRow("reused load, to its reply", figures[0].reply, figures[1].reply, kReplyTarget);
-    PrintRow("reused load, to the first frame", figures[0].reusedFrame, figures[1].reusedFrame, kReusedFrameTarget);
-    PrintRow("  of which until mpv starts the file", figures[0].reusedStart, figures[1].reusedStart, 0);
-    PrintRow("restarted load, to the first frame", figures[0].restartedFrame, figures[1].restartedFrame,
-             kRestartedFrameTarget);
+    for (const Version& version : versions) {
+        const std::wstring mpv = fakehost::ProgramFolder() + L"\\..\\..\\third_party\\" + version.folder + L"\\mpv.exe";
+        if (!FileExists(mpv)) {
+            std::printf("no real mpv at %ls: scripts/build-mpv.sh builds it\n", mpv.c_str());
+            return 1;
+        }
+        std::vector<VideoOutputFigures> figures(version.outputs.size());
+        for (size_t i = 0; i < figures.size(); ++i) {
+            // --really-quiet: a file manager has no console, but this program's would be mpv's too.
+            const std::wstring params = std::wstring(L"--force-window=yes --border=no --ao=null --really-quiet") +
+                                        version.outputs[i];
+            if (!MeasureVideoOutput(pane, mpv, params, figures[i])) {
+                std::printf("a load failed; see %ls\n", (PrivateTempFolder() + L"Tessoravin.log").c_str());
+                return 1;
+            }
+        }
+        std::printf("%s%-*s", version.name, static_cast<int>(36 - std::strlen(version.name)), "");
+        for (const wchar_t* output : version.outputs) std::printf(" %-26ls ", *output ? output + 1 : L"default output");
+        std::printf(" ratio\n%-36s", "medians, ms");
+        for (size_t i = 0; i < figures.size(); ++i) std::printf(" %8s %8s %6s  ", "plug-in", "bare", "ratio");
+        std::printf("%s\n", "target");
+        PrintRow("reused load, to its reply", figures, &VideoOutputFigures::reply, 0);
+        PrintRow("reused load, to the first frame", figures, &VideoOutputFigures::reusedFrame, kReusedFrameTarget);
+        PrintRow("  of which until mpv starts the file", figures, &VideoOutputFigures::reusedStart, 0);
+        PrintRow("restarted load, to the first frame", figures, &VideoOutputFigures::restartedFrame,
+                 kRestartedFrameTarget);
+        std::printf("  pairs in each output: %d reused, %d restarted; left out for an event not seen:", kReusedPairs,
+                    kRestartedPairs);
+        for (const VideoOutputFigures& f : figures) std::printf(" %d", f.missedFrames);
+        std::printf("; loads meant for reuse that restarted:");
+        for (const VideoOutputFigures& f : figures) std::printf(" %d", f.restartedReuses);
+        std::printf("\n");
+    }
     std::printf(
         "bare reused: the same file to the same mpv over a connection of its own; bare restarted: the same\n"
         "command line started by the bench into a plain window of the viewer's size, after stopping its\n"
         "own previous mpv, as the plug-in's restart stops its previous one\n");
-    std::printf("pairs in each output: %d reused, %d restarted; left out for an event not seen: %d and %d\n",
-                kReusedPairs, kRestartedPairs, figures[0].missedFrames, figures[1].missedFrames);
-    std::printf("loads meant for reuse that restarted: %d and %d\n", figures[0].restartedReuses,
-                figures[1].restartedReuses);
     return 0;
 }
 

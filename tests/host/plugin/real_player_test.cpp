@@ -1,7 +1,8 @@
-// The real Tessoravin.dll against the real mpv (build/third_party/mpv, built by
-// scripts/build-mpv.sh), configured as a new user would, plus --ao=null because Wine here has no
-// audio device. Every case runs for each row of kVariants: with mpv's default video output
-// (under Wine it replaces its window while it falls back to direct3d) and with --vo=direct3d.
+// The real Tessoravin.dll against the real mpv, 0.35.1 and 0.40.0 (build/third_party/mpv and
+// mpv-0.40, built by scripts/build-mpv.sh), configured as a new user would, plus --ao=null
+// because Wine here has no audio device. Every case runs for each row of kVariants: each version
+// with its default video output (under Wine it replaces its window while it falls back to
+// direct3d) and with --vo=direct3d (one window), and 0.40 also with gpu-next, 0.41's default.
 // mpv is started as the file manager starts it: with no standard handles, so that it runs in its
 // "pseudo-gui" mode (idle=once, no terminal), as on Windows.
 // Wine shows nothing another process draws in a child window: the cases check windows, sizes,
@@ -38,6 +39,10 @@ struct Variant {
 constexpr Variant kVariants[] = {
     {L"mpv", L""},
     {L"mpv", L" --vo=direct3d"},
+    {L"mpv-0.40", L""},
+    {L"mpv-0.40", L" --vo=direct3d"},
+    // Wine's OpenGL is a software renderer, which gpu-next refuses without --gpu-sw.
+    {L"mpv-0.40", L" --vo=gpu-next --gpu-sw --gpu-context=win"},
 };
 
 std::wstring RealMpv(const Variant& variant) {
@@ -287,5 +292,8 @@ void RunRealPlayerCases(const Variant& variant) {
 
 TEST(RealPlayer, Mpv035WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[0]); }
 TEST(RealPlayer, Mpv035WithDirect3D) { RunRealPlayerCases(kVariants[1]); }
+TEST(RealPlayer, Mpv040WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[2]); }
+TEST(RealPlayer, Mpv040WithDirect3D) { RunRealPlayerCases(kVariants[3]); }
+TEST(RealPlayer, Mpv040WithGpuNext) { RunRealPlayerCases(kVariants[4]); }
 
 }  // namespace
