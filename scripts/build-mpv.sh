@@ -536,15 +536,15 @@ stage_mpv040() {
 # start_lane VAR "STAGE DEPS..."...: starts one, its process id in VAR; wait_lane VAR: waits.
 lane_pids=()
 run_lane() {
-  local spec
-  for spec in "$@"; do run_stage $spec; done
+  local entry
+  for entry in "$@"; do run_stage $entry; done
 }
 start_lane() {
-  local var=$1 spec
+  local var=$1 entry
   shift
   printf -v "$var" '%s' ""
-  for spec in "$@"; do
-    if ! stage_current $spec; then
+  for entry in "$@"; do
+    if ! stage_current $entry; then
       set -m
       run_lane "$@" &
       printf -v "$var" '%s' "$!"
