@@ -561,12 +561,12 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     return true;
 }
 
-// An optional number up to 1000 from the environment; false when it is there but is not one.
-bool ParseSmallNumber(const wchar_t* name, UINT& out) {
+// An optional number up to the limit from the environment; false when it is there but is not one.
+bool ParseNumber(const wchar_t* name, std::uint64_t limit, UINT& out) {
     const std::wstring text = GetEnv(name);
     std::uint64_t n = 0;
     if (text.empty()) return true;
-    if (!ParseU64(text, n) || n > 1000) return false;
+    if (!ParseU64(text, n) || n > limit) return false;
     out = static_cast<UINT>(n);
     return true;
 }
@@ -590,18 +590,10 @@ bool ParseArguments(Player& player) {
     player.parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(wid));
 
     if (!ParseMode(GetEnv(L"STANDIN_MODE"), player.mode)) return false;
-    if (const std::wstring delay = GetEnv(L"STANDIN_DELAY_MS"); !delay.empty()) {
-        std::uint64_t ms = 0;
-        if (!ParseU64(delay, ms) || ms > 0x7FFFFFFF) return false;
-        player.delayMs = static_cast<UINT>(ms);
-    }
-    if (const std::wstring hang = GetEnv(L"STANDIN_HANG_MS"); !hang.empty()) {
-        std::uint64_t ms = 0;
-        if (!ParseU64(hang, ms) || ms > 0x7FFFFFFF) return false;
-        player.hangMs = static_cast<UINT>(ms);
-    }
-    if (!ParseSmallNumber(L"STANDIN_EVENT_COUNT", player.eventCount) ||
-        !ParseSmallNumber(L"STANDIN_EVENT_PAUSE_MS", player.eventPauseMs))
+    if (!ParseNumber(L"STANDIN_DELAY_MS", 0x7FFFFFFF, player.delayMs) ||
+        !ParseNumber(L"STANDIN_HANG_MS", 0x7FFFFFFF, player.hangMs) ||
+        !ParseNumber(L"STANDIN_EVENT_COUNT", 1000, player.eventCount) ||
+        !ParseNumber(L"STANDIN_EVENT_PAUSE_MS", 1000, player.eventPauseMs))
         return false;
     player.pipeLog = GetEnv(L"STANDIN_PIPE_LOG");
     return true;
