@@ -3,8 +3,9 @@
 // host's own calls on its window tree (a repaint with the children, a resize, a focus change)
 // wait on it, and those calls are out of the plug-in's reach. The player itself is not: it runs
 // in the viewer's job. So a thread of its own asks the player's window a harmless question now
-// and then, and ends the player when the window has not answered for kHungVerdictMs in a row.
-// mpv's window thread is not its decoding thread: a busy player still answers.
+// and then, and ends the player once the window has left its questions unanswered long enough
+// (HangVerdict). mpv's window thread is not its decoding thread: a busy player still answers.
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <utility>
@@ -34,24 +35,24 @@ UniqueHandle Duplicate(HANDLE handle) {
 }
 
 WatchReport Run(const Watch& watch) {
-    // A window that is gone, or not made yet, holds nobody: the clock runs only while one is there.
-    ULONGLONG answered = GetTickCount64();
-    while (WaitForSingleObject(watch.stop.Get(), kWatchIntervalMs) == WAIT_TIMEOUT) {
+    HangVerdict verdict(GetTickCount64());
+    DWORD pause = kWatchIntervalMs;
+    while (WaitForSingleObject(watch.stop.Get(), pause) == WAIT_TIMEOUT) {
         if (PlayerEnded(watch.process.Get(), watch.job.Get())) return {WatchOutcome::PlayerEnded};
-        // The player's current window: mpv may have replaced the one the viewer embedded.
+        const ULONGLONG asked = GetTickCount64();
+        // The player's current window: mpv may have replaced the one the viewer embedded. A window
+        // that is gone, or not made yet, holds nobody, and counts as answering.
         const HWND window = FindPlayerWindow(watch.viewer, watch.pid, watch.job.Get());
-        const bool answers = !window || PlayerAnswers(window, kWatchProbeTimeoutMs) || !IsWindow(window);
+        const bool answered = !window || PlayerAnswers(window, kWatchProbeTimeoutMs) || !IsWindow(window);
         const ULONGLONG now = GetTickCount64();
-        if (answers) {
-            answered = now;
-            continue;
-        }
-        if (now - answered < kHungVerdictMs) continue;
+        // The next question comes kWatchIntervalMs after this one was asked, however long it took.
+        pause = static_cast<DWORD>(kWatchIntervalMs - std::min<ULONGLONG>(now - asked, kWatchIntervalMs));
+        if (!verdict.Take(answered, now)) continue;
         // Told to stop while the last question was out: KillChild ends the player anyway.
         if (WaitForSingleObject(watch.stop.Get(), 0) == WAIT_OBJECT_0) break;
         if (watch.job) TerminateJobObject(watch.job.Get(), ERROR_TIMEOUT);
         TerminateProcess(watch.process.Get(), ERROR_TIMEOUT);  // one outside its job, too
-        return {WatchOutcome::Hung, watch.pid, now - answered};
+        return {WatchOutcome::Hung, watch.pid, verdict.UnansweredMs()};
     }
     return {WatchOutcome::Stopped};
 }
@@ -59,8 +60,14 @@ WatchReport Run(const Watch& watch) {
 DWORD WINAPI RunWatch(void* param) {
     std::unique_ptr<Watch> watch(static_cast<Watch*>(param));
     const HMODULE module = watch->module;
-    const WatchReport report = Run(*watch);
-    LogEntries(WatchOutcomeEntries(report));
+    WatchReport report{WatchOutcome::Stopped};
+    // Nothing may unwind out of this thread: it runs inside the file manager's process.
+    try {
+        report = Run(*watch);
+        LogEntries(WatchOutcomeEntries(report));
+    } catch (...) {
+        LogPrintf(L"%s  unexpected failure watching player pid=%lu", kWatchTag, watch->pid);
+    }
     // The viewer may hold another player by now: the launch tells it whether this one is still its.
     if (report.outcome != WatchOutcome::Stopped)
         PostMessageW(watch->viewer, kMsgPlayerGone, static_cast<WPARAM>(watch->launch),

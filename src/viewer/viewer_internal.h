@@ -4,6 +4,7 @@
 // these; tests of the viewer's inner workings include them.
 #include <windows.h>
 
+#include "viewer/hang_verdict.h"
 #include "viewer/viewer_state.h"
 
 // How the player is started: with the system's error boxes off and a UTF-16 environment;
@@ -39,13 +40,6 @@ inline constexpr DWORD kPipeExchangeTimeoutMs = 2000;
 // How long a worker waits for the player's window thread to answer before it passes the focus, or
 // before it notes that the player is slow to take its window.
 inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
-// The watchdog asks the player's window a harmless question every kWatchIntervalMs and waits
-// kWatchProbeTimeoutMs for the answer. A player whose window has not answered for kHungVerdictMs
-// in a row is ended: the player's window is the viewer's child, so the host's own calls on its
-// window tree (a repaint with the children, a resize, a focus change) wait on the player's thread.
-inline constexpr DWORD kWatchIntervalMs = 500;
-inline constexpr UINT kWatchProbeTimeoutMs = 500;
-inline constexpr ULONGLONG kHungVerdictMs = 5000;
 // Posted to the viewer when its player has gone: the watchdog ended it, or it ended by itself.
 // wParam is that player's launch, lParam the WatchOutcome.
 inline constexpr UINT kMsgPlayerGone = WM_APP + 1;
