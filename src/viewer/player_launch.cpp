@@ -127,6 +127,10 @@ LaunchReport Launch(HWND viewer, ViewerWindowState& state, const wchar_t* player
     // The suspended process stays in the state for KillChild.
     if (ResumeThread(state.thread.Get()) == static_cast<DWORD>(-1))
         return {LaunchOutcome::ResumeFailed, GetLastError()};
+    // Watched from now on, not from the embedding: a player slower to start than the search (mpv
+    // scanned on its first run, or on a network share) still makes its window later, as the
+    // viewer's child that shares the host's input.
+    StartPlayerWatch(viewer, state);
 
     HWND child = nullptr;
     switch (SearchPlayerWindow(viewer, state, launch, child)) {
@@ -155,7 +159,6 @@ LaunchOutcome LaunchAndEmbed(HWND viewer, ViewerWindowState& state, const wchar_
     LogEntries(LaunchOutcomeEntries(report));
     if (report.outcome != LaunchOutcome::Embedded) return report.outcome;
     EmbedPlayerWindow(viewer, state, true);
-    StartPlayerWatch(viewer, state);
     // The player may still replace its window (mpv does while it settles on a video output) or
     // disable it again; for a while the viewer looks on its own, not only at the next message.
     state.followUntil = GetTickCount64() + kFollowPlayerWindowMs;

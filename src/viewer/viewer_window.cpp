@@ -109,11 +109,15 @@ void OnFollowTimer(HWND hwnd, ViewerWindowState* state) {
 // with --keep-open=no, and after a file it cannot open when it runs as it does without a console).
 // Its last picture may still stand where its window was, and the viewer never paints: it is
 // cleared, with a line saying why when the watchdog ended the player. A player the viewer no
-// longer holds (cleared, or replaced by the next load) changes nothing.
+// longer holds (cleared, or replaced by the next load) changes nothing; nor does one that ended
+// before its window was embedded: it left no picture, and stays in the record, as a failed start
+// does, until the next load, clear or destroy.
 void OnPlayerGone(HWND hwnd, ViewerWindowState* state, WPARAM launch, LPARAM outcome) {
     if (!state || state->launch == 0 || state->launch != launch) return;
+    const bool hung = static_cast<WatchOutcome>(outcome) == WatchOutcome::Hung;
+    if (!hung && !state->embedded) return;
     KillChild(*state);
-    DrawNotice(hwnd, *state, static_cast<WatchOutcome>(outcome) == WatchOutcome::Hung ? kPlayerHungNotice : L"");
+    DrawNotice(hwnd, *state, hung ? kPlayerHungNotice : L"");
 }
 
 void OnSizeQuery(HWND hwnd, const ViewerWindowState* state, WPARAM wParam, LPARAM lParam) {
