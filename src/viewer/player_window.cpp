@@ -91,7 +91,8 @@ CallsInFlight callsInFlight;
 struct WorkerRequest {
     HWND child;
     PlayerCall call;
-    HMODULE module;  // a reference that keeps this code mapped until the worker is done
+    HWND focusAskedFrom;  // a focus pass: where the focus was when it was asked for
+    HMODULE module;       // a reference that keeps this code mapped until the worker is done
 };
 
 // SetFocus works across threads only while their input is attached; AttachThreadInput needs a
@@ -100,10 +101,12 @@ struct WorkerRequest {
 // player's window is the viewer's child): a player that stalls inside SetFocus would hold the
 // host's input too. So each attempt goes only to a player that has just answered; a busy one is
 // asked again until it answers, for as long as the watchdog would let it live unanswered.
-// The viewer's own focus change may still be settling when this runs (its frame just being
-// activated) and take the focus back to the viewer: while the viewer still holds it, the focus
-// is passed again a moment later. Focus the user moved elsewhere meanwhile is left there.
-void FocusFromWorker(HWND child) {
+// Focus the user moved elsewhere meanwhile stays there: each attempt is made only while the focus
+// is still on the viewer, on the player, or where it was when the pass was asked for (a click on
+// the video asks from wherever the focus was). The viewer's own focus change may still be settling
+// when this runs (its frame just being activated) and take the focus back to the viewer: while the
+// viewer still holds it, the focus is passed again a moment later.
+void FocusFromWorker(HWND child, HWND askedFrom) {
     constexpr int kFocusAttempts = 5;
     constexpr DWORD kFocusRetryPauseMs = 50;
     MSG ignored;
@@ -120,10 +123,12 @@ void FocusFromWorker(HWND child) {
         }
         ++attempts;
         if (!AttachThreadInput(self, owner, TRUE)) return;
-        SetFocus(child);
+        const HWND before = GetFocus();
+        const bool ours = before == viewer || before == child || (askedFrom && before == askedFrom);
+        if (ours) SetFocus(child);
         const HWND focused = GetFocus();
         AttachThreadInput(self, owner, FALSE);
-        if (focused != viewer) return;
+        if (!ours || focused != viewer) return;
     }
 }
 
@@ -133,9 +138,7 @@ void MoveFromWorker(HWND child) {
         SetWindowPos(child, nullptr, 0, 0, size->cx, size->cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-DWORD WINAPI RunPlayerCall(void* param) {
-    const WorkerRequest request = *static_cast<WorkerRequest*>(param);
-    delete static_cast<WorkerRequest*>(param);
+void MakeCall(const WorkerRequest& request) {
     switch (request.call) {
         case PlayerCall::EnableNoticingDelay:
             if (!PlayerAnswers(request.child, kPlayerAnswerTimeoutMs))
@@ -145,20 +148,31 @@ DWORD WINAPI RunPlayerCall(void* param) {
             // Returns when the player's thread has taken the message, or when the player is gone.
             EnableWindow(request.child, TRUE);
             break;
-        case PlayerCall::Focus: FocusFromWorker(request.child); break;
+        case PlayerCall::Focus: FocusFromWorker(request.child, request.focusAskedFrom); break;
         case PlayerCall::Move: MoveFromWorker(request.child); break;
+    }
+}
+
+DWORD WINAPI RunPlayerCall(void* param) {
+    const WorkerRequest request = *static_cast<WorkerRequest*>(param);
+    delete static_cast<WorkerRequest*>(param);
+    // Nothing may unwind out of this thread: it runs inside the file manager's process.
+    try {
+        MakeCall(request);
+    } catch (...) {
+        LogPrintf(L"[RunPlayerCall] unexpected failure in a call on window 0x%p", request.child);
     }
     // A move's record ends in NextMove, under the lock, so that no size asked for is lost.
     if (request.call != PlayerCall::Move) callsInFlight.End(request.child, request.call);
     FreeLibraryAndExitThread(request.module, 0);
 }
 
-void RunOnWorker(HWND child, PlayerCall call, SIZE size = {}) {
+void RunOnWorker(HWND child, PlayerCall call, SIZE size = {}, HWND focusAskedFrom = nullptr) {
     if (!callsInFlight.Begin(child, call, size)) return;
     HMODULE module = nullptr;
     if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&RunPlayerCall),
                            &module)) {
-        auto* request = new (std::nothrow) WorkerRequest{child, call, module};
+        auto* request = new (std::nothrow) WorkerRequest{child, call, focusAskedFrom, module};
         const HANDLE worker = request ? CreateThread(nullptr, 0, RunPlayerCall, request, 0, nullptr) : nullptr;
         if (worker) {
             CloseHandle(worker);
@@ -188,14 +202,19 @@ void PassFocusToPlayer(HWND child) {
         SetFocus(child);
         return;
     }
-    RunOnWorker(child, PlayerCall::Focus);
+    RunOnWorker(child, PlayerCall::Focus, {}, GetFocus());
 }
 
 bool PlayerWindowCallsPending(HWND child) { return callsInFlight.Any(child); }
 
+// Not SMTO_ABORTIFHUNG: Windows counts a thread as hung once it has neither read its queue nor
+// waited for input for 5 s, and mpv's window thread is exactly that while it waits inside a
+// SendMessage to a busy host (DefWindowProc sends the viewer every WM_SETCURSOR of a mouse move
+// over the video). Such a thread still takes sent messages, so it answers this; a truly hung one
+// does not, whatever the flags.
 bool PlayerAnswers(HWND child, UINT timeoutMs) {
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &ignored) != 0;
+    return SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ERRORONEXIT, timeoutMs, &ignored) != 0;
 }
 
 bool IsPlayerProcess(DWORD pid, DWORD playerPid, HANDLE job) {
