@@ -90,7 +90,7 @@ SendReport ReadReply(BoundedPipe& exchange) {
     if (reader.Current() == ReplyLineReader::State::Overflow) return {SendOutcome::ReplyTooLong};
     if (exchange.TimedOut()) return {SendOutcome::NoReplyInTime};
     SendReport replied(SendOutcome::Refused);
-    replied.reply = reader.Current() == ReplyLineReader::State::Reply ? reader.Line() : reader.Rest();
+    replied.reply = reader.Current() == ReplyLineReader::State::Reply ? reader.Line() + '\n' : reader.Rest();
     if (ReplyHasSuccess(replied.reply)) replied.outcome = SendOutcome::Sent;
     return replied;
 }

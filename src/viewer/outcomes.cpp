@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string_view>
 
 #include "common/text.h"
 #include "log/log.h"
@@ -33,9 +34,13 @@ std::wstring SendText(const SendReport& r) {
     switch (r.outcome) {
         case SendOutcome::NoPipe: break;
         case SendOutcome::Sent:
-        case SendOutcome::Refused:
+        case SendOutcome::Refused: {
             // The log is UTF-16: the reply's UTF-8 read as ANSI would garble every non-ASCII character.
-            return L"response=" + FromUtf8(EscapeControlBytes(r.reply));
+            // The reply's own line feed ends the entry, which then gets no CR LF of its own.
+            const bool lineFeed = !r.reply.empty() && r.reply.back() == '\n';
+            const std::string_view line(r.reply.data(), r.reply.size() - (lineFeed ? 1 : 0));
+            return L"response=" + FromUtf8(EscapeControlBytes(line)) + (lineFeed ? L"\n" : L"");
+        }
         case SendOutcome::PathNotUtf16: return L"path is not valid UTF-16, not sent";
         case SendOutcome::CommandTooLong:
             return Format(L"command longer than %llu bytes, not sent",

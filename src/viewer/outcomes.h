@@ -34,7 +34,7 @@ struct SendReport {
     SendOutcome outcome;
     DWORD code;
     DWORD of;
-    std::string reply;  // Sent and Refused: the player's reply line, as it wrote it
+    std::string reply;  // Sent and Refused: the player's reply line as it wrote it, its line feed included
 };
 
 // Starting the player and embedding its window (LaunchAndEmbed).

@@ -136,14 +136,15 @@ TEST(PlayerReply, TheReplyIsTheFirstLineThatIsNotAnEvent) {
 }  // namespace
 
 // Every outcome of the viewer's three operations and the log entries it writes: the one place
-// the tests hold the wording of those entries. The reply is logged in UTF-16, control bytes escaped.
+// the tests hold the wording of those entries. The reply is logged in UTF-16, control bytes escaped,
+// and its own line feed ends the entry (a reply cut short by the pipe's end has none).
 TEST(Outcomes, EachValueWritesItsOwnEntries) {
     using Entries = std::vector<std::wstring>;
     const std::wstring send = L"[SendMPVCommand] SendMPVCommand: ";
     const std::wstring launch = L"[LaunchAndEmbed] ";
     const std::wstring noWindow = launch + L"mpv: failed to find child window within 5s";
     SendReport sent(SendOutcome::Sent), refused(SendOutcome::Refused);
-    sent.reply = "{\"data\":{\"playlist_entry_id\":2},\"request_id\":0,\"error\":\"success\"}";
+    sent.reply = "{\"data\":{\"playlist_entry_id\":2},\"request_id\":0,\"error\":\"success\"}\n";
     refused.reply = "caf\xC3\xA9\t\"x\"";
     const std::pair<Entries, Entries> cases[] = {
         {SendOutcomeEntries(sent), {send + L"response=" + FromUtf8(sent.reply)}},
