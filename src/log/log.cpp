@@ -66,10 +66,11 @@ HANDLE OpenForAppend() {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Where the end of the file is: its size, and where an entry goes with append access anyway.
+// Where the end of the file is: its size, and where an entry goes with append access anyway;
+// -1 when the move failed and the size is not known.
 long long SeekToEnd(HANDLE file) {
     LARGE_INTEGER end = {};
-    return SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END) ? end.QuadPart : 0;
+    return SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END) ? end.QuadPart : -1;
 }
 
 // Renames a full log to "Tessoravin.log.1", replacing an older one. The rename goes through a
@@ -113,7 +114,7 @@ void AppendEntry(const wchar_t* message) {
     }
     wchar_t entry[1 + kLogPrefixBufferChars + kLogFormatBufferChars];
     size_t units = 0;
-    if (size == 0) entry[units++] = 0xFEFF;
+    if (size == 0) entry[units++] = 0xFEFF;  // only on a file known to be empty, never inside one
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t prefix[kLogPrefixBufferChars];
