@@ -21,7 +21,12 @@
 //                         hangafter        works, then STANDIN_DELAY_MS after making its window its
 //                                          window thread stops taking messages for STANDIN_HANG_MS
 //                                          (for ever without it), as a player that hangs after it
-//                                          has worked
+//                                          has worked, or pauses once
+//                         latehang         its window (visible) after STANDIN_DELAY_MS, as a cold
+//                                          start slower than the host's search; then as hangafter,
+//                                          500 ms after making it
+//                         pokeparent       its window thread sends WM_SETCURSOR to its parent every
+//                                          100 ms, as mpv's does at every mouse move over the video
 //                         replacewindow    destroys its window STANDIN_DELAY_MS after making it and
 //                                          makes another, disabled (as mpv falling back from one
 //                                          video output to the next)
@@ -45,7 +50,9 @@
 //   STANDIN_CMDLINE_FILE  where to write its command line (UTF-16, no BOM)
 //   STANDIN_PIPE_LOG      where to append every byte read from its pipe
 //   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry), in slowstart and
-//                         hangafter "resumed=<GetTickCount64>" when it takes messages again,
+//                         hangafter "resumed=<GetTickCount64>" when it takes messages again (and
+//                         in hangafter "paused=<tick>" when it stops), "focused=<tick>" when its
+//                         window gets the focus,
 //                         "connection=<bytes read>" when a client has closed its connection, and,
 //                         built as a console program, "consoleprocesses=<n>" at entry: how many
 //                         processes share its console (1: one of its own)
@@ -69,6 +76,7 @@
 namespace {
 
 constexpr UINT kMsgFileChanged = WM_APP + 1;
+constexpr UINT_PTR kPokeTimer = 1;
 constexpr DWORD kPipeBuffer = 4096;
 
 enum class Mode {
@@ -90,7 +98,9 @@ enum class Mode {
     AnswerOnce,
     ReplaceWindow,
     Redisable,
-    HangAfter
+    HangAfter,
+    LateHang,
+    PokeParent
 };
 constexpr UINT kExitAtOnceCode = 0xC0000135;  // what Windows reports for a missing DLL
 
@@ -483,6 +493,13 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             case WM_ERASEBKGND: return 1;
             case WM_PAINT: Paint(hwnd, *player); return 0;
             case WM_SIZE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
+            case WM_SETFOCUS: AppendNote("focused=" + std::to_string(GetTickCount64())); break;
+            case WM_TIMER:
+                if (wp != kPokeTimer) break;
+                // As DefWindowProc does with a mouse move: the parent answers first, on its own thread.
+                SendMessageW(player->parent, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                             MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                return 0;
             case kMsgFileChanged: {
                 std::wstring copy;
                 {
@@ -531,6 +548,7 @@ bool CreatePlayerWindow(Player& player, HINSTANCE instance) {
                                 0, rc.right - rc.left, rc.bottom - rc.top, player.parent, nullptr, instance, &player);
     if (!hwnd) return false;
     EnableWindow(hwnd, FALSE);
+    if (player.mode == Mode::PokeParent) SetTimer(hwnd, kPokeTimer, 100, nullptr);
     player.window.store(hwnd);
     // A loadfile that raced with creation may have missed the window: re-read the file once.
     PostMessageW(hwnd, kMsgFileChanged, 0, 0);
@@ -557,6 +575,8 @@ bool ParseMode(const std::wstring& text, Mode& mode) {
     else if (text == L"replacewindow") mode = Mode::ReplaceWindow;
     else if (text == L"redisable") mode = Mode::Redisable;
     else if (text == L"hangafter") mode = Mode::HangAfter;
+    else if (text == L"latehang") mode = Mode::LateHang;
+    else if (text == L"pokeparent") mode = Mode::PokeParent;
     else return false;
     return true;
 }
@@ -655,7 +675,7 @@ int Run(HINSTANCE instance) {
     if (player.mode == Mode::CloseHost) SendMessageW(player.parent, WM_CLOSE, 0, 0);
     if (player.mode == Mode::ReplaceWindow || player.mode == Mode::Redisable || player.mode == Mode::HangAfter)
         changeTimer = SetTimer(nullptr, 0, player.delayMs, nullptr);
-    if (player.mode == Mode::LateWindow) {
+    if (player.mode == Mode::LateWindow || player.mode == Mode::LateHang) {
         lateTimer = SetTimer(nullptr, 0, player.delayMs, nullptr);
     } else if (player.mode != Mode::NoWindow) {
         if (!CreatePlayerWindow(player, instance)) ExitProcess(4);
@@ -678,7 +698,8 @@ int Run(HINSTANCE instance) {
             if (changeTimer != 0 && msg.wParam == changeTimer) {
                 KillTimer(nullptr, changeTimer);
                 changeTimer = 0;
-                if (player.mode == Mode::HangAfter) {
+                if (player.mode == Mode::HangAfter || player.mode == Mode::LateHang) {
+                    AppendNote("paused=" + std::to_string(GetTickCount64()));
                     if (player.hangMs == INFINITE) {
                         UniqueHandle watch(CreateThread(nullptr, 0, WatchParent, player.parent, 0, nullptr));
                         Sleep(INFINITE);
@@ -702,6 +723,7 @@ int Run(HINSTANCE instance) {
                 KillTimer(nullptr, lateTimer);
                 lateTimer = 0;
                 if (!CreatePlayerWindow(player, instance)) ExitProcess(4);
+                if (player.mode == Mode::LateHang) changeTimer = SetTimer(nullptr, 0, 500, nullptr);
             }
             continue;
         }

@@ -258,6 +258,28 @@ DWORD OpenHandleCount() {
     return count;
 }
 
+DWORD ThreadCount() {
+    DWORD count = 0;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+DWORD GdiObjectCount() {
+    if (const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return count;
+    DWORD count = 0;
+    for (ULONG_PTR value = 1; value < 0x10000; ++value) {
+        const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(value));
+        count += type != 0 && type != OBJ_DC && type != OBJ_REGION;
+    }
+    return count;
+}
+
 namespace {
 void Put32(std::string& out, uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
 void Put16(std::string& out, uint16_t value) { out.append(reinterpret_cast<const char*>(&value), 2); }

@@ -71,6 +71,12 @@ void TerminateChildProcesses(const std::wstring& exeName);
 // Open kernel handles of this process: GetProcessHandleCount, or, where that reports none (it is
 // a stub under Wine 8), the number of handle values GetHandleInformation accepts.
 DWORD OpenHandleCount();
+// This process's threads, and its GDI objects: GetGuiResources, or, where that reports none (a
+// stub under Wine), the handle values below 0x10000 GetObjectType accepts (Wine takes a GDI
+// handle by its low word) other than DCs and regions: Wine caches up to 64 DCs of its own, each
+// with its clip region, and adds one as the windows it repaints come and go.
+DWORD ThreadCount();
+DWORD GdiObjectCount();
 
 std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& s);

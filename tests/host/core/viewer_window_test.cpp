@@ -168,36 +168,47 @@ TEST(ViewerWindow, ClassAndPlaceholderFontAreMadeOnce) {
 }
 
 // Clear and WM_DESTROY end the player (its process is gone afterwards), and 200 load/clear
-// cycles leave the handle count and the number of running players where they started.
+// cycles, each with a resize and a focus change, leave the handle, thread and GDI object counts
+// and the number of running players where they started.
 TEST(ViewerWindow, ClearAndDestroyEndThePlayerAndCyclesLeakNothing) {
     constexpr int kCycles = 200;
-    ViewerHost pane;
+    ViewerHost pane(true);                           // shown: focus only moves within an active frame
     ASSERT_EQ(pane.Load(L"C:\\v\\warm-up.mkv"), 1);  // what the system makes once is made now
     const DWORD cleared = pane.State()->pid;
     EXPECT_EQ(pane.Clear(), 0);
     EXPECT_FALSE(ProcessExists(cleared));
-    // A worker that enabled the last player's window may still be ending with its own handles:
+    // The plug-in's workers and watches may still be ending with their own handles and threads:
     // counts are read once they hold still for 100 ms.
-    const auto settledHandles = [] {
-        DWORD count = OpenHandleCount();
+    const auto settled = [](DWORD (*count)()) {
+        DWORD now = count();
         for (int i = 0; i < 50; ++i) {
             Sleep(100);
-            if (const DWORD again = std::exchange(count, OpenHandleCount()); again == count) break;
+            if (const DWORD again = std::exchange(now, count()); again == now) break;
         }
-        return count;
+        return now;
     };
-    const DWORD handles = settledHandles();
+    const DWORD handles = settled(OpenHandleCount), threads = settled(ThreadCount), gdi = settled(GdiObjectCount);
     {
+        // Each count sees one object come and go.
         const UniqueHandle probe(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        ASSERT_EQ(OpenHandleCount(), handles + 1);  // the count sees one handle come and go
+        ASSERT_EQ(OpenHandleCount(), handles + 1);
+        const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+        ASSERT_EQ(GdiObjectCount(), gdi + 1);
+        DeleteObject(brush);
+        std::thread([&] { EXPECT_EQ(ThreadCount(), threads + 1); }).join();
     }
     int shown = 0;
     for (int i = 0; i < kCycles; ++i) {
         shown += static_cast<int>(pane.Load(L"C:\\v\\cycle.mkv"));
+        MoveWindow(pane.viewer, 0, 0, 300 + i % 7, 200, TRUE);
+        SetFocus(pane.viewer);
+        SetFocus(pane.host);
         pane.Clear();
     }
     EXPECT_EQ(shown, kCycles);
-    EXPECT_EQ(settledHandles(), handles);
+    EXPECT_EQ(settled(OpenHandleCount), handles);
+    EXPECT_EQ(settled(ThreadCount), threads);
+    EXPECT_EQ(settled(GdiObjectCount), gdi);
     EXPECT_EQ(RunningPlayers(), 0);
 
     ASSERT_EQ(pane.Load(L"C:\\v\\last.mkv"), 1);
