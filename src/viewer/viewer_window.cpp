@@ -69,9 +69,12 @@ LRESULT OnLoadA(HWND hwnd, ViewerWindowState* state, const char* narrowPath) {
     return shown ? 1 : 0;
 }
 
-void OnClear(ViewerWindowState* state) {
+// The viewer never paints, so the player's last picture would stay where its window was.
+void OnClear(HWND hwnd, ViewerWindowState* state) {
     LogPrintf(L"%sDVPLUGINMSG_CLEAR received", kWndProcTag);
-    if (state) KillChild(*state);
+    if (!state) return;
+    KillChild(*state);
+    DrawNotice(hwnd, *state, L"");
 }
 
 void OnHostResize(HWND hwnd, ViewerWindowState* state, LPARAM lParam) {
@@ -149,7 +152,7 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
         case kHostMsgResize: OnHostResize(hwnd, state, lParam); return 0;
         case kHostMsgSizeQuery: OnSizeQuery(hwnd, state, wParam, lParam); return 0;
         case kHostMsgUnused19: return 0;
-        case DVPLUGINMSG_CLEAR: OnClear(state); return 0;
+        case DVPLUGINMSG_CLEAR: OnClear(hwnd, state); return 0;
         case WM_CREATE: AttachWindowData(hwnd, std::make_unique<ViewerWindow>()); return 0;
         case WM_DESTROY: OnDestroy(hwnd); return 0;
         case WM_SIZE: OnSize(hwnd, state); return 0;
