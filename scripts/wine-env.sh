@@ -5,7 +5,9 @@
 wine_enter_xvfb() {
   if [ -z "${TESSORAVIN_IN_XVFB:-}" ]; then
     export TESSORAVIN_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+    # Room for the windows of the cases that read the screen apart from every other window
+    # (tests/support/test_support.h, kScreenReadingOrigin).
+    exec xvfb-run -a -s "-screen 0 2048x1536x24" "$@"
   fi
 }
 

@@ -72,6 +72,7 @@
 #include <vector>
 
 #include "common/handle.h"
+#include "media_colour.h"
 
 namespace {
 
@@ -438,40 +439,20 @@ DWORD WINAPI ServerThread(void* param) {
     }
 }
 
-std::wstring FileNameOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
+// One flat colour, its file's: a test reading the screen tells which file the window shows.
 void Paint(HWND hwnd, Player& player) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     RECT rc;
     GetClientRect(hwnd, &rc);
-    HBRUSH background = CreateSolidBrush(RGB(24, 24, 32));
-    FillRect(dc, &rc, background);
-    DeleteObject(background);
-
-    std::wstring name;
+    COLORREF colour;
     {
         ExclusiveLock guard(player.fileLock);
-        name = FileNameOf(player.file);
+        colour = MediaColour(player.file);
     }
-    HFONT font = CreateFontW(-20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-    HGDIOBJ oldFont = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(220, 220, 230));
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    const LONG mid = (rc.top + rc.bottom) / 2;
-    const UINT flags = DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
-    RECT first{rc.left, mid - tm.tmHeight - 2, rc.right, mid - 2};
-    RECT second{rc.left, mid + 2, rc.right, mid + tm.tmHeight + 2};
-    DrawTextW(dc, L"mpv stand-in", -1, &first, flags);
-    DrawTextW(dc, name.c_str(), static_cast<int>(name.size()), &second, flags);
-    SelectObject(dc, oldFont);
-    if (font) DeleteObject(font);
+    HBRUSH fill = CreateSolidBrush(colour);
+    FillRect(dc, &rc, fill);
+    DeleteObject(fill);
     EndPaint(hwnd, &ps);
 }
 

@@ -6,9 +6,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cwctype>
 #include <fstream>
 #include <thread>
+
+#include "media_colour.h"
 
 namespace testsupport {
 namespace {
@@ -132,26 +135,61 @@ std::wstring WindowText(HWND hwnd) {
 
 std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
 
-RECT BoundsNotOfColour(HWND window, COLORREF colour) {
+std::vector<DWORD> ClientPixels(HWND window, bool fromScreen) {
     RECT client = {};
     GetClientRect(window, &client);
-    const HDC screen = GetDC(window);
-    const HDC copy = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    const HGDIOBJ previous = SelectObject(copy, bitmap);
-    BitBlt(copy, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
-    SelectObject(copy, previous);
+    POINT origin = {};
+    if (fromScreen) ClientToScreen(window, &origin);
+    const HWND source = fromScreen ? nullptr : window;
+    const HDC from = GetDC(source);
+    const HDC copy = CreateCompatibleDC(from);
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(copy, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     std::vector<DWORD> pixels(static_cast<size_t>(client.right) * static_cast<size_t>(client.bottom));
-    GetDIBits(copy, bitmap, 0, static_cast<UINT>(client.bottom), pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
+    if (bitmap && bits) {
+        const HGDIOBJ previous = SelectObject(copy, bitmap);
+        BitBlt(copy, 0, 0, client.right, client.bottom, from, origin.x, origin.y, SRCCOPY | CAPTUREBLT);
+        GdiFlush();
+        std::copy_n(static_cast<const DWORD*>(bits), pixels.size(), pixels.begin());
+        SelectObject(copy, previous);
+        DeleteObject(bitmap);
+    }
     DeleteDC(copy);
-    ReleaseDC(window, screen);
+    ReleaseDC(source, from);
+    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+double ShareOfColour(const std::vector<DWORD>& pixels, COLORREF colour, int tolerance) {
+    if (pixels.empty()) return 0;
+    const auto within = [tolerance](DWORD a, DWORD b) {
+        return std::abs(static_cast<int>(a) - static_cast<int>(b)) <= tolerance;
+    };
+    const size_t matching = static_cast<size_t>(std::count_if(pixels.begin(), pixels.end(), [&](DWORD p) {
+        return within((p >> 16) & 0xFF, GetRValue(colour)) && within((p >> 8) & 0xFF, GetGValue(colour)) &&
+               within(p & 0xFF, GetBValue(colour));
+    }));
+    return static_cast<double>(matching) / static_cast<double>(pixels.size());
+}
+
+std::string PictureUnreadable() {
+    using WineVersion = const char* (*)();
+    const auto version = reinterpret_cast<WineVersion>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+    if (!version || std::atoi(version()) >= 9) return {};
+    return std::string("Wine ") + version() + " puts no child window of another process on screen; Wine 10 does";
+}
+
+RECT BoundsNotOfColour(HWND window, COLORREF colour, bool fromScreen) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    const std::vector<DWORD> pixels = ClientPixels(window, fromScreen);
     const DWORD wanted = (DWORD{GetRValue(colour)} << 16) | (DWORD{GetGValue(colour)} << 8) | GetBValue(colour);
     RECT bounds = {client.right, client.bottom, 0, 0};
     for (size_t i = 0; i < pixels.size(); ++i) {
-        if ((pixels[i] & 0xFFFFFF) == wanted) continue;
+        if (pixels[i] == wanted) continue;
         const auto x = static_cast<LONG>(i % static_cast<size_t>(client.right));
         const auto y = static_cast<LONG>(i / static_cast<size_t>(client.right));
         bounds = {std::min(bounds.left, x), std::min(bounds.top, y), std::max(bounds.right, x + 1),
@@ -304,9 +342,13 @@ void WriteTestClip(const std::wstring& path) {
     std::string format;  // BITMAPINFOHEADER: bottom-up BGR, 24 bits
     Put32(format, 40), Put32(format, kWidth), Put32(format, kHeight), Put16(format, 1), Put16(format, 24);
     for (const uint32_t v : {0u, kFrameBytes, 0u, 0u, 0u, 0u}) Put32(format, v);
+    const COLORREF colour = MediaColour(path);
+    std::string frame;
+    for (uint32_t pixel = 0; pixel < kWidth * kHeight; ++pixel)
+        frame += {static_cast<char>(GetBValue(colour)), static_cast<char>(GetGValue(colour)),
+                  static_cast<char>(GetRValue(colour))};
     std::string frames;
-    for (uint32_t frame = 0; frame < kFrames; ++frame)
-        frames += Chunk("00db", std::string(kFrameBytes, static_cast<char>(20 + frame * 20)));
+    for (uint32_t i = 0; i < kFrames; ++i) frames += Chunk("00db", frame);
     const std::string headers = List(
         "hdrl", Chunk("avih", mainHeader) + List("strl", Chunk("strh", streamHeader) + Chunk("strf", format)));
     const std::string riff = Chunk("RIFF", "AVI " + headers + List("movi", frames));

@@ -40,9 +40,23 @@ std::wstring MessageBoxText(HWND box);
 // What a thread's windows are doing: hwndActive is the window on top, hwndFocus has the focus.
 GUITHREADINFO GuiInfo(DWORD thread);
 
-// The smallest rectangle of the window's client area, read back from the screen, that holds every
-// pixel of another colour than the given one; empty when there is none.
-RECT BoundsNotOfColour(HWND window, COLORREF colour);
+// The window's client area as 0x00RRGGBB pixels, row by row from the top: from the screen itself
+// (GetDC(NULL)), where another process's child window shows on Windows and under Wine 9 or later,
+// or from the window's own surface, which holds only what this process drew.
+// The test programs share one display (2048x1536, scripts/wine-env.sh) and run side by side, so
+// the cases that read the screen take turns (RESOURCE_LOCK) on a topmost window placed here,
+// away from every other test's windows and from dialogs centred on the screen.
+inline constexpr POINT kScreenReadingOrigin = {1380, 1100};
+std::vector<DWORD> ClientPixels(HWND window, bool fromScreen);
+// The share of the pixels within tolerance of the colour in each channel.
+double ShareOfColour(const std::vector<DWORD>& pixels, COLORREF colour, int tolerance = 0);
+// Why the screen shows no child window of another process here (Wine 8 never puts one on screen),
+// or empty where it does.
+std::string PictureUnreadable();
+
+// The smallest rectangle of the window's client area, read back as above, that holds every pixel
+// of another colour than the given one; empty when there is none.
+RECT BoundsNotOfColour(HWND window, COLORREF colour, bool fromScreen = false);
 
 // The one dialog watcher. Runs action on this thread (it may sit in a modal loop); the first
 // dialog with the caption that shows up before action returns is handed to handle on a helper
@@ -57,7 +71,8 @@ bool WithDialog(const std::wstring& caption, const std::function<void()>& action
 void HoldForScreenshotIfAsked(HWND window);
 
 // Media the real mpv plays, made here so that no media files live in the repository: one second
-// of uncompressed picture in AVI (10 frames of 64x48) and one second of PCM sound in WAV.
+// of uncompressed picture in AVI (10 frames of 64x48, all of the file name's MediaColour) and one
+// second of PCM sound in WAV.
 void WriteTestClip(const std::wstring& path);
 void WriteTestTone(const std::wstring& path);
 

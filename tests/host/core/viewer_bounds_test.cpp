@@ -50,9 +50,10 @@ private:
     std::thread thread_;
 };
 
-// Whether the viewer shows one line of text, wider than the placeholder, on its window colour.
+// Whether the screen shows one line of text in the viewer, wider than the placeholder, on its
+// window colour.
 bool ShowsALineWiderThanThePlaceholder(HWND viewer) {
-    const RECT text = BoundsNotOfColour(viewer, GetSysColor(COLOR_WINDOW));
+    const RECT text = BoundsNotOfColour(viewer, GetSysColor(COLOR_WINDOW), true);
     const ScopedWindowDC dc(viewer);
     const ScopedSelection font(dc.Get(), PlaceholderFont());
     SIZE placeholder = {};
@@ -169,7 +170,7 @@ TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedOrWaitingOnTheHostIsKept) {
          [](const ViewerHost&) { Sleep(12000); }, true, nullptr},
     };
     for (const auto& r : rows) {
-        ViewerHost pane(true);  // shown: only a window on screen is repainted, and read back
+        ViewerHost pane(true, kReadsTheScreen);  // shown: only a window on screen is repainted
         SetPlayerMode(r.mode);
         SetEnvironmentVariableW(L"STANDIN_DELAY_MS", r.delayMs);
         SetEnvironmentVariableW(L"STANDIN_HANG_MS", r.hangMs);
@@ -199,6 +200,8 @@ TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedOrWaitingOnTheHostIsKept) {
         EXPECT_FALSE(ProcessExists(pid)) << r.row;
         EXPECT_EQ(CountLogLines(L"[PlayerWatch] player pid=" + std::to_wstring(pid) + L" did not answer for "), 1);
         EXPECT_TRUE(ShowsALineWiderThanThePlaceholder(pane.viewer)) << r.row;
+        // Where the screen shows the player (Wine 9 or later), its last frame is gone too.
+        EXPECT_EQ(ShareOfColour(ClientPixels(pane.viewer, true), MediaColour(L"a.mkv")), 0.0) << r.row;
         SetPlayerMode(L"");
         EXPECT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1);
         EXPECT_NE(pane.State()->pid, pid);

@@ -10,6 +10,7 @@
 #include "config/plugin_config.h"
 #include "fake_host.h"
 #include "host/host.h"
+#include "media_colour.h"
 #include "printers.h"
 #include "test_support.h"
 #include "viewer/viewer.h"
@@ -58,9 +59,12 @@ inline void SettlePlayer(HWND child) {
 }
 
 // The frame stays hidden unless asked: under Wine without a window manager, destroying a frame
-// that was ever on screen waits two seconds for the X server.
+// that was ever on screen waits two seconds for the X server. It has no border or caption: Wine
+// 10 draws a Direct3D or OpenGL child of another process shifted by its top level's frame. A case
+// that reads the screen asks for its frame on top, where no other test's window is.
+inline constexpr bool kReadsTheScreen = true;
 struct ViewerHost {
-    explicit ViewerHost(bool shown = false, const wchar_t* title = L"Tessoravin test host") {
+    explicit ViewerHost(bool shown = false, bool readsTheScreen = false) {
         SetEnvironmentVariableW(L"STANDIN_CMDLINE_FILE", CommandLineFile().c_str());
         SetEnvironmentVariableW(L"STANDIN_PIPE_LOG", PipeLogFile().c_str());
         SetEnvironmentVariableW(L"STANDIN_NOTES_FILE", NotesFile().c_str());
@@ -73,9 +77,10 @@ struct ViewerHost {
         wc.lpszClassName = L"TessoravinTestHostPane";
         RegisterClassExW(&wc);
         if (RegisterViewerClass(wc.hInstance))
-            host = CreateWindowExW(0, wc.lpszClassName, title,
-                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | (shown ? WS_VISIBLE : 0), 40, 40, 640, 400,
-                                   nullptr, nullptr, wc.hInstance, nullptr);
+            host = CreateWindowExW(
+                readsTheScreen ? WS_EX_TOPMOST : 0, wc.lpszClassName, L"Tessoravin test host",
+                WS_POPUP | WS_CLIPCHILDREN | (shown ? WS_VISIBLE : 0), readsTheScreen ? kScreenReadingOrigin.x : 40,
+                readsTheScreen ? kScreenReadingOrigin.y : 40, 640, 400, nullptr, nullptr, wc.hInstance, nullptr);
         viewer = AddViewer();
     }
     ~ViewerHost() { DestroyWindow(host); }

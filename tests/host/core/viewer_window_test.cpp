@@ -14,41 +14,14 @@ using namespace viewertest;
 
 namespace {
 
-// For scripts/viewer-screenshot.sh: a status line under the viewer says what is embedded, because
-// Wine does not put another process's child window on screen, so the picture cannot show the
-// player's own drawing.
-void HoldForScreenshotIfAsked(const ViewerHost& pane) {
-    if (!GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_READY", nullptr, 0)) return;
-    constexpr int kStatusHeight = 40;
-    RECT client = {};
-    GetClientRect(pane.host, &client);
-    MoveWindow(pane.viewer, 0, 0, client.right, client.bottom - kStatusHeight, TRUE);
-    const HWND child = pane.State()->childHwnd;
-    WaitUntil([&] { return Fills(pane.viewer, child); }, kPlayerWait);  // the move is posted to the player
-    DWORD pid = 0;
-    GetWindowThreadProcessId(child, &pid);
-    wchar_t cls[32] = {};
-    GetClassNameW(child, cls, 32);
-    const RECT rc = ChildRect(pane.viewer, child);
-    wchar_t status[512];
-    swprintf(status, 512,
-             L"Embedded player window: class \"%ls\", pid %lu, %ldx%ld at (%ld,%ld), %ls, %ls\nShowing: %ls", cls, pid,
-             rc.right - rc.left, rc.bottom - rc.top, rc.left, rc.top, IsWindowVisible(child) ? L"visible" : L"hidden",
-             IsWindowEnabled(child) ? L"enabled" : L"disabled", WindowText(child).c_str());
-    CreateWindowExW(0, L"STATIC", status, WS_CHILD | WS_VISIBLE | SS_LEFT, 6, client.bottom - kStatusHeight + 4,
-                    client.right - 12, kStatusHeight - 4, pane.host, nullptr, GetModuleHandleW(nullptr), nullptr);
-    testsupport::HoldForScreenshotIfAsked(pane.host);
-}
-
 TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
-    ViewerHost pane(true, L"Directory Opus (test host) - Tessoravin viewer pane");
+    ViewerHost pane(true);
     ASSERT_EQ(pane.Load(L"C:\\Videos\\Big Buck Bunny.mkv"), 1);
     const HWND child = pane.State()->childHwnd;
     EXPECT_EQ(GetParent(child), pane.viewer);
     EXPECT_TRUE(IsWindowVisible(child));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(child) != FALSE; }, kPlayerWait));  // created disabled
     EXPECT_TRUE(WaitUntil([&] { return Fills(pane.viewer, child); }, kPlayerWait));
-    HoldForScreenshotIfAsked(pane);
 
     // Focusing the viewer gives the player's own thread the focus on the player's window.
     SetFocus(pane.viewer);
@@ -70,6 +43,28 @@ TEST(ViewerWindow, PlayerWindowIsShownEnabledAndKeptFillingTheViewer) {
         EXPECT_TRUE(WaitUntil([&] { return RectIs(ChildRect(pane.viewer, child), expected); }, kPlayerWait))
             << std::hex << lParam;
     }
+}
+
+// What the user sees, read from the screen: the stand-in fills its window with its file's colour.
+// Its picture covers the pane after the first load, a resize and a reused load, with nothing of
+// the placeholder left, and after a clear nothing of it is left.
+TEST(ViewerPicture, ThePlayersPictureCoversThePaneUntilItIsCleared) {
+    if (const std::string why = PictureUnreadable(); !why.empty()) GTEST_SKIP() << why;
+    ViewerHost pane(true, kReadsTheScreen);
+    const auto share = [&](const wchar_t* file) {
+        return ShareOfColour(ClientPixels(pane.viewer, true), MediaColour(file));
+    };
+    ASSERT_NE(MediaColour(L"a.mkv"), MediaColour(L"b.mkv"));
+    ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
+    EXPECT_TRUE(WaitUntil([&] { return share(L"a.mkv") == 1.0; }, kPlayerWait)) << share(L"a.mkv");
+    MoveWindow(pane.viewer, 0, 0, 400, 250, TRUE);
+    EXPECT_TRUE(WaitUntil([&] { return share(L"a.mkv") == 1.0; }, kPlayerWait)) << share(L"a.mkv");
+    ASSERT_EQ(pane.Load(L"C:\\v\\b.mkv"), 1);
+    EXPECT_EQ(pane.State()->lastLoad, LoadOutcome::Reused);
+    EXPECT_TRUE(WaitUntil([&] { return share(L"b.mkv") == 1.0; }, kPlayerWait)) << share(L"b.mkv");
+    pane.Clear();
+    EXPECT_EQ(share(L"b.mkv"), 0.0);
+    EXPECT_EQ(ShareOfColour(ClientPixels(pane.viewer, true), GetSysColor(COLOR_WINDOW)), 1.0);
 }
 
 // A player that replaces its window (as mpv does while it falls back from one video output to the

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "test_support.h"
+
 using DVP_IdentifyW_t = BOOL (*)(void* info);
 using DVP_IdentifyFileW_t = BOOL (*)(HWND, const wchar_t* path, void* info, HANDLE);
 using DVP_CreateViewer_t = HWND (*)(HWND parent, const RECT* rect, uint32_t flags);
@@ -39,8 +41,11 @@ private:
     }
 };
 
-// A top-level window standing in for the host's viewer pane (any thread may make one).
-inline HWND CreatePane(int width, int height) {
+// A top-level window standing in for the host's viewer pane (any thread may make one). It has no
+// border or caption: Wine 10 draws a Direct3D or OpenGL child of another process shifted by its
+// top level's frame. A case that reads the screen asks for it on top, where no other test's window
+// is (kScreenReadingOrigin).
+inline HWND CreatePane(int width, int height, bool readsTheScreen = false) {
     static const ATOM paneClass = [] {
         WNDCLASSW cls = {};
         cls.lpfnWndProc = DefWindowProcW;
@@ -49,9 +54,8 @@ inline HWND CreatePane(int width, int height) {
         return RegisterClassW(&cls);
     }();
     (void)paneClass;
-    RECT frame = {0, 0, width, height};
-    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    return CreateWindowExW(0, L"FakeOpusPane", L"Directory Opus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
-                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+    const POINT at = readsTheScreen ? testsupport::kScreenReadingOrigin : POINT{20, 20};
+    return CreateWindowExW(readsTheScreen ? WS_EX_TOPMOST : 0, L"FakeOpusPane", L"Directory Opus",
+                           WS_POPUP | WS_VISIBLE, at.x, at.y, width, height, nullptr, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
 }

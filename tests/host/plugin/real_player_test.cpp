@@ -5,8 +5,11 @@
 // direct3d) and with --vo=direct3d (one window), and 0.40 also with gpu-next, 0.41's default.
 // mpv is started as the file manager starts it: with no standard handles, so that it runs in its
 // "pseudo-gui" mode (idle=once, no terminal), as on Windows.
-// Wine shows nothing another process draws in a child window: the cases check windows, sizes,
-// processes and what mpv itself reports on a pipe connection of the test's own.
+// The cases check windows, sizes, processes and what mpv itself reports on a pipe connection of
+// the test's own. Where the screen shows another process's child window (Wine 9 or later), the
+// picture entries run the cases that change what the pane shows once more, and read the pane from
+// the screen: each clip is one flat colour (MediaColour), which mpv, with --keepaspect=no, spreads
+// over its whole window.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,6 +18,7 @@
 
 #include "fake_host.h"
 #include "host/host.h"
+#include "media_colour.h"
 #include "plugin_dll.h"
 #include "test_support.h"
 
@@ -25,6 +29,10 @@ namespace {
 
 constexpr auto kSettle = 1500ms;  // mpv has settled on its video output well within this
 constexpr auto kWait = 10s;
+// A pane showing a clip: at least this share of it in the clip's colour, each channel within the
+// tolerance (mpv's outputs convert the colour; its on-screen controller covers a strip).
+constexpr double kCovered = 0.9;
+constexpr int kColourTolerance = 24;
 
 std::wstring FullPath(const std::wstring& path) {
     wchar_t full[MAX_PATH] = {};
@@ -126,11 +134,13 @@ bool Embedded(HWND viewer) {
 
 class PlayerPane {
 public:
-    PlayerPane(const std::wstring& extraParams, const std::wstring& player) : folder_(MakeTestFolder(L"media")) {
+    PlayerPane(const std::wstring& extraParams, const std::wstring& player, bool readPictures = false)
+        : pictures(readPictures), folder_(MakeTestFolder(L"media")) {
         fakehost::SetValue(L"mappings", L"video\tavi\t" + player + L"\naudio\twav\t" + player);
-        fakehost::SetValue(L"mpvParams", L"--force-window=yes --border=no --ao=null" + extraParams);
+        fakehost::SetValue(L"mpvParams", L"--force-window=yes --border=no --ao=null" + extraParams +
+                                             (pictures ? L" --keepaspect=no" : L""));
         dll_ = PluginDll::Load();
-        pane_ = CreatePane(640, 360);
+        pane_ = CreatePane(640, 360, pictures);
         viewer = dll_.CreateViewer ? dll_.CreateViewer(pane_, nullptr, 0) : nullptr;
     }
     ~PlayerPane() {
@@ -153,15 +163,33 @@ public:
     LRESULT Load(const std::wstring& path) const {
         return SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(path.c_str()));
     }
-    // Loads, gives mpv time to settle and checks that it is embedded and playing the file.
-    void LoadAndCheck(const std::wstring& path, const char* step) const {
+    // Loads, gives mpv time to settle and checks that it is embedded and playing the file; in the
+    // picture entries also that the pane shows it within the time.
+    void LoadAndCheck(const std::wstring& path, const char* step, std::chrono::milliseconds within = kWait) const {
         ASSERT_EQ(Load(path), 1) << step;
+        EXPECT_TRUE(Shows(path, within)) << step << ": " << ShareOf(path);
         WaitUntil([] { return false; }, kSettle);
         EXPECT_TRUE(WaitUntil([&] { return Embedded(viewer); }, kWait)) << step;
         EXPECT_EQ(MpvProperty(viewer, "path"), path) << step;
     }
     bool Ended(DWORD pid) const { return !ProcessExists(pid) && !FindWindowExW(viewer, nullptr, L"mpv", nullptr); }
+    // The share of the pane the screen shows in the clip's colour; 0 outside the picture entries.
+    double ShareOf(const std::wstring& clip) const {
+        return pictures ? ShareOfColour(ClientPixels(viewer, true), MediaColour(clip), kColourTolerance) : 0;
+    }
+    // In the picture entries: whether the clip covers the pane, or none of it is left, within the
+    // time. Elsewhere true.
+    bool Shows(const std::wstring& clip, std::chrono::milliseconds within = kWait) const {
+        return !pictures || WaitUntil([&] { return ShareOf(clip) >= kCovered; }, within);
+    }
+    bool Gone(const std::wstring& clip) const {
+        return !pictures || WaitUntil([&] { return ShareOf(clip) == 0; }, kWait);
+    }
+    void HoldForScreenshot() const {
+        if (pictures) HoldForScreenshotIfAsked(pane_);
+    }
 
+    const bool pictures;
     HWND viewer = nullptr;
 
 private:
@@ -170,7 +198,8 @@ private:
     HWND pane_ = nullptr;
 };
 
-void RunRealPlayerCases(const Variant& variant) {
+void RunRealPlayerCases(const Variant& variant, bool pictures = false) {
+    if (const std::string why = PictureUnreadable(); pictures && !why.empty()) GTEST_SKIP() << why;
     const std::wstring mpv = RealMpv(variant), vo = variant.params;
     ASSERT_TRUE(FileExists(mpv)) << "no real mpv: scripts/build-mpv.sh builds it (make test runs it)";
     // Directory Opus, a GUI program, has no standard handles, nor then has mpv; the test's console
@@ -178,54 +207,62 @@ void RunRealPlayerCases(const Variant& variant) {
     for (const DWORD handle : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) SetStdHandle(handle, nullptr);
     const struct {
         const char* name;
+        bool picture;  // changes what the pane shows: run again in the picture entries
         std::function<void(PlayerPane&)> run;
     } cases[] = {
-        {"first load embeds, next files go over the pipe",
+        {"first load embeds, next files go over the pipe", true,
          [](PlayerPane& p) {
              p.LoadAndCheck(p.Clip(L"one.avi"), "first");
+             p.HoldForScreenshot();
              EXPECT_EQ(MpvProperty(p.viewer, "options/player-operation-mode"), L"pseudo-gui");
              const DWORD pid = PlayerIn(p.viewer).pid;
-             p.LoadAndCheck(p.Clip(L"two.avi"), "second");
-             p.LoadAndCheck(p.Clip(L"three.avi"), "third");
+             p.LoadAndCheck(p.Clip(L"two.avi"), "second", 1s);
+             p.LoadAndCheck(p.Clip(L"three.avi"), "third", 1s);
              EXPECT_EQ(PlayerIn(p.viewer).pid, pid);
              EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
          }},
-        {"a resize and the host's resize message fit mpv's window",
+        {"a resize and the host's resize message fit mpv's window", true,
          [](PlayerPane& p) {
-             p.LoadAndCheck(p.Clip(L"one.avi"), "load");
+             const std::wstring clip = p.Clip(L"one.avi");
+             p.LoadAndCheck(clip, "load");
              MoveWindow(p.viewer, 0, 0, 400, 300, TRUE);
              EXPECT_TRUE(WaitUntil([&] { return Fits(p.viewer, PlayerIn(p.viewer).window, 400, 300); }, kWait));
+             EXPECT_TRUE(p.Shows(clip)) << p.ShareOf(clip);
              SendMessageW(p.viewer, kHostMsgResize, 0, MAKELPARAM(320, 200));
              EXPECT_TRUE(WaitUntil([&] { return Fits(p.viewer, PlayerIn(p.viewer).window, 320, 200); }, kWait));
          }},
-        {"non-ASCII paths reach mpv exactly, by start and by pipe",
+        {"non-ASCII paths reach mpv exactly, by start and by pipe", false,
          [](PlayerPane& p) {
              p.LoadAndCheck(p.Clip(L"Fr\u00e8re \u97f3 'a'.avi"), "start");
              p.LoadAndCheck(p.Clip(L"\u00fcber \u6620\u50cf.avi"), "pipe");
              EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
          }},
-        {"an audio-only file shows mpv's window", [](PlayerPane& p) { p.LoadAndCheck(p.Clip(L"tone.wav"), "audio"); }},
-        {"clear and destroy end mpv and leave no mpv window",
+        {"an audio-only file shows mpv's window", false,
+         [](PlayerPane& p) { p.LoadAndCheck(p.Clip(L"tone.wav"), "audio"); }},
+        {"clear and destroy end mpv and leave no mpv window, nor its picture", true,
          [](PlayerPane& p) {
-             p.LoadAndCheck(p.Clip(L"one.avi"), "load");
+             const std::wstring clip = p.Clip(L"one.avi");
+             p.LoadAndCheck(clip, "load");
              DWORD pid = PlayerIn(p.viewer).pid;
              SendMessageW(p.viewer, DVPLUGINMSG_CLEAR, 0, 0);
              EXPECT_TRUE(p.Ended(pid));
+             EXPECT_TRUE(p.Gone(clip)) << p.ShareOf(clip);
              p.LoadAndCheck(p.Clip(L"two.avi"), "after the clear");
              pid = PlayerIn(p.viewer).pid;
              DestroyWindow(p.viewer);
              EXPECT_FALSE(ProcessExists(pid));
          }},
-        {"a file played to its end is kept open and the next goes over the pipe",
+        {"a file played to its end is kept open and the next goes over the pipe", false,
          [](PlayerPane& p) {
              p.LoadAndCheck(p.Clip(L"one.avi"), "load");
              EXPECT_TRUE(WaitUntil([&] { return MpvProperty(p.viewer, "eof-reached") == L"true"; }, kWait));
              p.LoadAndCheck(p.Clip(L"two.avi"), "next");
              EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
          }},
-        {"a file mpv cannot open leaves no last picture, and the next file shows",
+        {"a file mpv cannot open leaves no last picture, and the next file shows", true,
          [](PlayerPane& p) {
-             p.LoadAndCheck(p.Clip(L"one.avi"), "first");
+             const std::wstring clip = p.Clip(L"one.avi");
+             p.LoadAndCheck(clip, "first");
              const DWORD pid = PlayerIn(p.viewer).pid;
              EXPECT_EQ(p.Load(p.Unplayable(L"broken.avi")), 1);  // mpv takes it on: it fails later
              // With idle=once mpv ends once its playlist is empty; it may also stay, idle.
@@ -233,6 +270,7 @@ void RunRealPlayerCases(const Variant& variant) {
                  [&] { return !ProcessExists(pid) || MpvProperty(p.viewer, "idle-active") == L"true"; }, kWait));
              if (!ProcessExists(pid)) {
                  // Where its window was, nothing: not its last picture, nor the old placeholder.
+                 EXPECT_TRUE(p.Gone(clip)) << p.ShareOf(clip);
                  EXPECT_TRUE(WaitUntil(
                      [&] {
                          const RECT shown = BoundsNotOfColour(p.viewer, GetSysColor(COLOR_WINDOW));
@@ -242,7 +280,7 @@ void RunRealPlayerCases(const Variant& variant) {
              }
              p.LoadAndCheck(p.Clip(L"two.avi"), "next");
          }},
-        {"focusing the viewer puts the focus on mpv's window",
+        {"focusing the viewer puts the focus on mpv's window", false,
          [](PlayerPane& p) {
              p.LoadAndCheck(p.Clip(L"one.avi"), "load");
              SetFocus(p.viewer);
@@ -252,12 +290,14 @@ void RunRealPlayerCases(const Variant& variant) {
          }},
     };
     for (const auto& c : cases) {
+        if (pictures && !c.picture) continue;
         SCOPED_TRACE(c.name);
         DeleteLog();
-        PlayerPane player(vo, mpv);
+        PlayerPane player(vo, mpv, pictures);
         ASSERT_NE(player.viewer, nullptr);
         c.run(player);
     }
+    if (pictures) return;
 
     SCOPED_TRACE("with --keep-open=no mpv exits at the end, and the next load embeds a new one");
     {
@@ -295,5 +335,10 @@ TEST(RealPlayer, Mpv035WithDirect3D) { RunRealPlayerCases(kVariants[1]); }
 TEST(RealPlayer, Mpv040WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[2]); }
 TEST(RealPlayer, Mpv040WithDirect3D) { RunRealPlayerCases(kVariants[3]); }
 TEST(RealPlayer, Mpv040WithGpuNext) { RunRealPlayerCases(kVariants[4]); }
+TEST(RealPlayerPicture, Mpv035WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[0], true); }
+TEST(RealPlayerPicture, Mpv035WithDirect3D) { RunRealPlayerCases(kVariants[1], true); }
+TEST(RealPlayerPicture, Mpv040WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[2], true); }
+TEST(RealPlayerPicture, Mpv040WithDirect3D) { RunRealPlayerCases(kVariants[3], true); }
+TEST(RealPlayerPicture, Mpv040WithGpuNext) { RunRealPlayerCases(kVariants[4], true); }
 
 }  // namespace
