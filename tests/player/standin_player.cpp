@@ -51,8 +51,8 @@
 //   STANDIN_PIPE_LOG      where to append every byte read from its pipe
 //   STANDIN_NOTES_FILE    where to append "injob=0|1" (IsProcessInJob at entry), in slowstart and
 //                         hangafter "resumed=<GetTickCount64>" when it takes messages again (and
-//                         in hangafter "paused=<tick>" when it stops), "focused=<tick>" when its
-//                         window gets the focus,
+//                         in hangafter "paused=<tick>" when it stops), "window=<tick>" when it
+//                         has made its window, "focused=<tick>" when its window gets the focus,
 //                         "connection=<bytes read>" when a client has closed its connection, and,
 //                         built as a console program, "consoleprocesses=<n>" at entry: how many
 //                         processes share its console (1: one of its own)
@@ -531,6 +531,7 @@ bool CreatePlayerWindow(Player& player, HINSTANCE instance) {
     EnableWindow(hwnd, FALSE);
     if (player.mode == Mode::PokeParent) SetTimer(hwnd, kPokeTimer, 100, nullptr);
     player.window.store(hwnd);
+    AppendNote("window=" + std::to_string(GetTickCount64()));
     // A loadfile that raced with creation may have missed the window: re-read the file once.
     PostMessageW(hwnd, kMsgFileChanged, 0, 0);
     return true;
