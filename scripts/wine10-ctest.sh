@@ -47,16 +47,24 @@ if [ -z "${TESSORAVIN_IN_MOUNT_NS:-}" ]; then
     not_run "skipped, debootstrap is not installed ('make test' installs it)"
   fi
   # An unprivileged container refuses a mount namespace or a bind mount in it; try both on a
-  # directory of our own before anything is made. Whatever is mounted in the namespace goes with
-  # it, so a run that is killed leaves no mount behind below BUILD_DIR.
+  # directory of our own before anything is made. In a private namespace whatever is mounted goes
+  # with it, so a run that is killed leaves no mount behind below BUILD_DIR. Inside a chroot
+  # (scripts/fresh-root-check.sh) / is no mount point and cannot be made private: there the
+  # namespace keeps the machine's propagation and the trap below alone unmounts.
   probe=$(mktemp -d "$build/.mount-probe.XXXXXX")
-  if ! why=$(unshare --mount --propagation private mount --bind "$build" "$probe" 2>&1); then
-    rmdir "$probe"
+  for propagation in private unchanged; do
+    if why=$(unshare --mount --propagation "$propagation" \
+               sh -c 'mount --bind "$1" "$2" && umount "$2"' sh "$build" "$probe" 2>&1); then
+      break
+    fi
+    propagation=
+  done
+  rmdir "$probe"
+  if [ -z "$propagation" ]; then
     not_run "skipped, this machine cannot mount what the root needs (${why:-unshare --mount failed})"
   fi
-  rmdir "$probe"
   export TESSORAVIN_IN_MOUNT_NS=1
-  exec unshare --mount --propagation private "$0" "$build" "$@"
+  exec unshare --mount --propagation "$propagation" "$0" "$build" "$@"
 fi
 
 . "$scripts/debian-mirror.sh"
