@@ -1,7 +1,8 @@
 # Two commands on a fresh Debian machine (as root):
 #   make        installs what the build needs, builds Tessoravin.dll, prints where it is
 #   make test   the same, then installs Wine and Xvfb, builds the real mpv once
-#               (scripts/build-mpv.sh, into build/third_party) and runs every test under Wine
+#               (scripts/build-mpv.sh, into build/third_party) and runs every test under Wine,
+#               then again under Wine 10 from a Debian 13 root it makes once in build/wine10-root
 # Any order works, any number of times (make bench first, make test alone, make -j2 test):
 # ctest finds Wine when a test runs (cmake/wine-run.sh), not when build/ was configured.
 #   make dist   the release zip: build/dist/Tessoravin-<version>-x64.zip
@@ -12,12 +13,12 @@ TOOLCHAIN := cmake/mingw-w64-x86_64.cmake
 
 BUILD_PACKAGES := cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
                   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev googletest python3
-TEST_PACKAGES  := wine64 wine xvfb xauth
+TEST_PACKAGES  := wine64 wine xvfb xauth debootstrap
 FORMAT_PACKAGES := clang-format
 
 # Commands or files whose absence means a package is missing.
 BUILD_PROBES := cmake x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres /usr/src/googletest/CMakeLists.txt
-TEST_PROBES  := wineserver /usr/lib/wine/wine64 xvfb-run xauth
+TEST_PROBES  := wineserver /usr/lib/wine/wine64 xvfb-run xauth /usr/sbin/debootstrap
 FORMAT_PROBES := clang-format
 
 probe_missing = $(strip $(foreach p,$(1),$(if $(or $(wildcard $(p)),$(shell command -v $(p) 2>/dev/null)),,$(p))))
@@ -59,7 +60,7 @@ build: deps $(BUILD_DIR)/CMakeCache.txt
 test: build
 	@$(MAKE) --no-print-directory test-deps
 	scripts/build-mpv.sh $(BUILD_DIR)
-	scripts/wine-ctest.sh $(BUILD_DIR)
+	scripts/test-worlds.sh $(BUILD_DIR)
 
 bench: build
 	@$(MAKE) --no-print-directory test-deps

@@ -7,6 +7,8 @@ shift || true
 . "$(dirname "$0")/wine-env.sh"
 wine_enter_xvfb "$0" "$build" "$@"
 wine_prepare "$build"
+# Read back by scripts/test-worlds.sh to label this run's summary with the Wine that ran it.
+echo "wine-ctest.sh: $("$(dirname "$0")/../cmake/wine-run.sh" --version 2>&1 | head -n 1), prefix $WINEPREFIX"
 
 cd "$build"
 # A failed case runs once more: under load Wine very rarely fails to start a test process at

@@ -1,6 +1,7 @@
 # Shared by the scripts that run Windows programs under Wine; source it, then:
 #   wine_enter_xvfb "$0" "$@"   re-runs the calling script inside a private Xvfb display
 #   wine_prepare BUILD_DIR       private prefix in BUILD_DIR/wineprefix, warmed-up wineserver
+#                                (TESSORAVIN_WINEPREFIX names another: each Wine needs its own)
 
 wine_enter_xvfb() {
   if [ -z "${TESSORAVIN_IN_XVFB:-}" ]; then
@@ -12,7 +13,7 @@ wine_enter_xvfb() {
 }
 
 wine_prepare() {
-  export WINEPREFIX="$1/wineprefix"
+  export WINEPREFIX="${TESSORAVIN_WINEPREFIX:-$1/wineprefix}"
   # Wine keeps file names in the Unix locale's encoding: without UTF-8 it cannot hold the
   # non-ASCII names the tests give their media, and mpv would not find them.
   export LC_ALL=C.UTF-8
