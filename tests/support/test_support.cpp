@@ -237,8 +237,29 @@ bool WithDialog(const std::wstring& caption, const std::function<void()>& action
     return seen;
 }
 
+namespace {
+void WriteBmp(const std::wstring& path, HWND window) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    const std::vector<DWORD> pixels = ClientPixels(window, true);
+    BITMAPINFOHEADER info = {sizeof(info), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
+    const DWORD size = offset + static_cast<DWORD>(pixels.size() * sizeof(DWORD));
+    const BITMAPFILEHEADER file = {0x4D42, size, 0, 0, offset};  // "BM"
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
+    bytes.append(reinterpret_cast<const char*>(pixels.data()), pixels.size() * sizeof(DWORD));
+    WriteFileBytes(path, bytes);
+}
+}  // namespace
+
 void HoldForScreenshotIfAsked(HWND window) {
     wchar_t ready[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_BMP", ready, MAX_PATH)) {
+        WaitUntil([] { return false; }, std::chrono::milliseconds(1000));
+        WriteBmp(ready, window);
+        return;
+    }
     if (!GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_READY", ready, MAX_PATH)) return;
     WaitUntil([] { return false; }, std::chrono::milliseconds(1000));
     RECT r = {};

@@ -67,7 +67,10 @@ bool WithDialog(const std::wstring& caption, const std::function<void()>& action
 
 // The one screenshot hold, for scripts/*-screenshot*.sh: when TESSORAVIN_SCREENSHOT_READY names a
 // file, waits until the window has painted, writes its screen rectangle there as a crop geometry
-// ("WxH+X+Y") and keeps pumping while the picture is taken. Without the variable it does nothing.
+// ("WxH+X+Y") and keeps pumping while the picture is taken. When TESSORAVIN_SCREENSHOT_BMP names
+// one, writes there what the screen shows of the window's client area, as a BMP: where the
+// program runs in a root of its own, nothing outside it can reach its display. Without either
+// variable it does nothing.
 void HoldForScreenshotIfAsked(HWND window);
 
 // Media the real mpv plays, made here so that no media files live in the repository: one second

@@ -163,7 +163,10 @@ TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedOrWaitingOnTheHostIsKept) {
          },
          true,
          [](const ViewerHost& p) {
-             EXPECT_EQ(GetFocus(), p.host);
+             // Not "the focus is on the frame": a test program running beside may take the
+             // foreground meanwhile, and with it the frame's focus (Windows and Wine 10 do; Wine 8
+             // does not). What counts is that the player never gets it.
+             EXPECT_NE(GetFocus(), p.State()->childHwnd);
              EXPECT_EQ(Note("focused"), 0u);
          }},
         {"waiting on the host while it is busy for 12 s", L"pokeparent", nullptr, nullptr, 1, 14000,

@@ -76,7 +76,7 @@ TEST(ViewerLaunch, ThePlayerRunsOnlyInsideItsJob) {
     ASSERT_FALSE(selfInJob) << "the player would inherit a job of the test's own";
     ViewerHost pane;
     ASSERT_EQ(pane.Load(L"C:\\v\\a.mkv"), 1);
-    EXPECT_EQ(ReadFileBytes(NotesFile()), "injob=1\n");
+    EXPECT_TRUE(ReadFileBytes(NotesFile()).starts_with("injob=1\n")) << ReadFileBytes(NotesFile());
 }
 
 // The search polls for up to 5 s: a player that makes its window 1.5 s after starting is waited

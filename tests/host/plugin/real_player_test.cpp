@@ -185,6 +185,7 @@ public:
     bool Gone(const std::wstring& clip) const {
         return !pictures || WaitUntil([&] { return ShareOf(clip) == 0; }, kWait);
     }
+    // For scripts/viewer-screenshot.sh.
     void HoldForScreenshot() const {
         if (pictures) HoldForScreenshotIfAsked(pane_);
     }
