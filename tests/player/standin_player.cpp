@@ -78,6 +78,7 @@ namespace {
 
 constexpr UINT kMsgFileChanged = WM_APP + 1;
 constexpr UINT_PTR kPokeTimer = 1;
+constexpr UINT_PTR kFrameTimer = 2;
 constexpr DWORD kPipeBuffer = 4096;
 
 enum class Mode {
@@ -476,6 +477,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             case WM_SIZE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
             case WM_SETFOCUS: AppendNote("focused=" + std::to_string(GetTickCount64())); break;
             case WM_TIMER:
+                if (wp == kFrameTimer) {
+                    InvalidateRect(hwnd, nullptr, FALSE);
+                    return 0;
+                }
                 if (wp != kPokeTimer) break;
                 // As DefWindowProc does with a mouse move: the parent answers first, on its own thread.
                 SendMessageW(player->parent, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
@@ -530,6 +535,10 @@ bool CreatePlayerWindow(Player& player, HINSTANCE instance) {
     if (!hwnd) return false;
     EnableWindow(hwnd, FALSE);
     if (player.mode == Mode::PokeParent) SetTimer(hwnd, kPokeTimer, 100, nullptr);
+    // It paints again every 100 ms, as a player presents frames: Wine 10 puts the host's own window
+    // surface, when it flushes it, over a child of another process that paints with GDI, until
+    // that child paints again (mpv's Direct3D and OpenGL output stay on top).
+    SetTimer(hwnd, kFrameTimer, 100, nullptr);
     player.window.store(hwnd);
     AppendNote("window=" + std::to_string(GetTickCount64()));
     // A loadfile that raced with creation may have missed the window: re-read the file once.
