@@ -11,6 +11,7 @@
 # commands and of the stamps it builds on, so editing one stage redoes it and what follows, and a
 # run with nothing to do is instant. Each stage's output goes to third_party/logs/STAGE.log.
 set -euo pipefail
+. "$(dirname "$0")/debian-mirror.sh"
 
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_DIR" >&2
@@ -48,7 +49,8 @@ say() { printf 'mpv build: %-9s %s\n' "$1" "$2"; }
 
 # Helpers only some stages call; their text is part of those stages' stamps alone, so adding one
 # leaves every other stamp as it was.
-declare -A stage_helpers=([trixie]=write_apt_config [placebo]=config_040 [mpv040]=config_040)
+declare -A stage_helpers=([sources]=write_apt_config [trixie]=write_apt_config
+                          [placebo]=config_040 [mpv040]=config_040)
 
 stage_key() {
   local name=$1; shift
@@ -156,38 +158,17 @@ stage_tools() {
   apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${tool_packages[@]}"
 }
 
-# apt-get source through a configuration of our own: its sources list, lists, cache and state all
-# live under third_party/apt, so the machine's sources and package lists stay as they were. The
-# machine's apt.conf.d is left out too (its hooks clean the system cache after an update), but a
-# proxy it names is kept. apt checks each file against the signed Sources index (the machine's
-# Debian keyring), which is why dpkg-source's "cannot verify inline signature" (debian-keyring,
-# the uploaders' keys, is not installed) is no gap.
+# apt-get source through a configuration of our own (write_apt_config). apt checks each file
+# against the signed Sources index (the machine's Debian keyring), which is why dpkg-source's
+# "cannot verify inline signature" (debian-keyring, the uploaders' keys, is not installed) is no
+# gap.
 stage_sources() {
-  local apt=$tp/apt proxy=""
+  local apt=$tp/apt
   rm -rf "$apt" "$src"
-  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state" "$apt/parts" "$src"
-  eval "$(apt-config shell proxy Acquire::http::Proxy)"
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-    >"$apt/sources.list"
-  cat >"$apt/apt.conf" <<EOF
-Dir::Etc::Main "/dev/null";
-Dir::Etc::Parts "$apt/parts";
-Dir::Etc::SourceList "$apt/sources.list";
-Dir::Etc::SourceParts "$apt/parts";
-Dir::Etc::Preferences "/dev/null";
-Dir::Etc::PreferencesParts "$apt/parts";
-Dir::State "$apt/state";
-Dir::State::Lists "$apt/lists";
-Dir::State::status "/var/lib/dpkg/status";
-Dir::Cache "$apt/cache";
-Dir::Log "$apt/log";
-APT::Sandbox::User "root";
-Acquire::Languages "none";
-Acquire::Retries "3";
-${proxy:+Acquire::http::Proxy "$proxy";}
-EOF
+  write_apt_config "$apt" bookworm deb-src
   export APT_CONFIG=$apt/apt.conf
   apt-get update
+  mkdir -p "$src"
   cd "$src"
   apt-get source --download-only ffmpeg freetype fribidi harfbuzz libass lua5.2 mpv
   local dsc
@@ -197,15 +178,21 @@ EOF
   done
 }
 
-# write_apt_config DIR SOURCES-LINE...: the same kind of private configuration for another
-# suite. stage_sources writes bookworm's inline and is left so, as a change to its text would
-# rebuild every 0.35.1 stage of a kept build dir.
+# write_apt_config DIR SUITE TYPE...: a private apt configuration in DIR for SUITE's main
+# component, one sources line per TYPE (deb-src, deb), on the Debian mirror the machine's own apt
+# uses (only the function's text is in the stamps, so another mirror rebuilds nothing). Its
+# sources list, lists, cache and state all live in DIR, so the machine's sources and package
+# lists stay as they were. The machine's apt.conf.d is left out too (its hooks clean the system
+# cache after an update), but a proxy it names is kept.
 write_apt_config() {
-  local apt=$1 proxy=""
-  shift
+  local apt=$1 suite=$2 mirror type proxy=""
+  shift 2
+  mirror=$(debian_mirror)
   mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state" "$apt/parts"
   eval "$(apt-config shell proxy Acquire::http::Proxy)"
-  printf '%s\n' "$@" >"$apt/sources.list"
+  for type in "$@"; do
+    echo "$type [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror $suite main"
+  done >"$apt/sources.list"
   cat >"$apt/apt.conf" <<EOF
 Dir::Etc::Main "/dev/null";
 Dir::Etc::Parts "$apt/parts";
@@ -230,11 +217,9 @@ EOF
 # Bookworm's Lua and libass serve 0.40 as they are. Trixie's meson source package is not
 # served, its binary package is: pure Python, it runs from where dpkg-deb unpacks it.
 stage_trixie() {
-  local apt=$tp/apt-trixie keyring=/usr/share/keyrings/debian-archive-keyring.gpg dsc
+  local apt=$tp/apt-trixie dsc
   rm -rf "$apt" "$src40" "$meson_trixie"
-  write_apt_config "$apt" \
-    "deb-src [signed-by=$keyring] http://deb.debian.org/debian trixie main" \
-    "deb [signed-by=$keyring] http://deb.debian.org/debian trixie main"
+  write_apt_config "$apt" trixie deb-src deb
   export APT_CONFIG=$apt/apt.conf
   apt-get update
   mkdir -p "$src40"
