@@ -11,7 +11,7 @@
 # /var/tmp/tessoravin-fresh-base-RELEASE) and copied afresh for every run (FRESH_ROOT, default
 # /tmp/tessoravin-fresh-root), so nothing an earlier run installed can hide a missing step. The
 # root's apt sources name its release on the machine's own Debian mirror. Each command's output
-# goes to /tmp/fresh-<n>.log; the last ctest summary is printed at the end.
+# goes to FRESH_LOGS/fresh-<n>.log (default /tmp); the last ctest summary is printed at the end.
 set -euo pipefail
 project=$(cd "$(dirname "$0")/.." && pwd)
 . "$project/scripts/debian-mirror.sh"
@@ -22,6 +22,8 @@ case $release in
 esac
 base=${FRESH_BASE:-/var/tmp/tessoravin-fresh-base-$release}
 root=${FRESH_ROOT:-/tmp/tessoravin-fresh-root}
+logs=${FRESH_LOGS:-/tmp}
+mkdir -p "$logs"
 [ $# -gt 0 ] || set -- make "make test"
 
 mirror=$(debian_mirror)
@@ -32,8 +34,8 @@ if [ ! -x "$base/usr/bin/apt-get" ]; then
   rm -rf "$base"
   echo "debootstrap: $release minbase into $base"
   if ! debootstrap --variant=minbase --include=ca-certificates,git,make "$release" "$base" \
-       "$mirror" >"/tmp/fresh-debootstrap.log" 2>&1; then
-    echo "debootstrap failed, see /tmp/fresh-debootstrap.log"
+       "$mirror" >"$logs/fresh-debootstrap.log" 2>&1; then
+    echo "debootstrap failed, see $logs/fresh-debootstrap.log"
     exit 1
   fi
 fi
@@ -67,7 +69,7 @@ echo "clone of $(git -C "$project" rev-parse --short HEAD) in $root/srv/tessorav
 n=0
 for command in "$@"; do
   n=$((n + 1))
-  log=/tmp/fresh-$n.log
+  log=$logs/fresh-$n.log
   start=$(date +%s)
   if chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
        /bin/bash -c "cd /srv/tessoravin && $command" >"$log" 2>&1; then
