@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the mpv.exe the plug-in starts (and an ffmpeg.exe that can make test media) from
 # Debian bookworm's source packages, so the player we test against is built from sources we can
-# name, on any fresh bookworm machine, without a download from outside Debian. Beside it, a
-# current mpv from Debian trixie's source packages, so the plug-in can be tried against both.
+# name, on any fresh Debian 12 or 13 machine, without a download from outside Debian. Beside
+# it, a current mpv from Debian trixie's source packages, so the plug-in can be tried against
+# both.
 #   scripts/build-mpv.sh BUILD_DIR      ->  BUILD_DIR/third_party/mpv/mpv.exe (and ffmpeg.exe),
 #                                           mpv 0.35.1 with FFmpeg 5.1
 #                                       ->  BUILD_DIR/third_party/mpv-0.40/mpv.exe,
@@ -52,10 +53,16 @@ say() { printf 'mpv build: %-9s %s\n' "$1" "$2"; }
 declare -A stage_helpers=([sources]=write_apt_config [trixie]=write_apt_config
                           [placebo]=config_040 [mpv040]=config_040)
 
+# Fixes to a stage's sources that only some build machines need (their headers, say): a fix runs
+# before its stage, and its text is part of that stage's stamp only where it is needed, so a
+# machine that does without it keeps its stamps. Set once the tools are known.
+declare -A stage_fixes=()
+
 stage_key() {
   local name=$1; shift
   {
-    declare -f "stage_$name" common_config write_cross_file ${stage_helpers[$name]:-}
+    declare -f "stage_$name" common_config write_cross_file ${stage_helpers[$name]:-} \
+      ${stage_fixes[$name]:-}
     local dep
     for dep in "$@"; do cat "$tp/stamps/$dep" 2>/dev/null || echo "missing $dep"; done
   } | sha1sum | cut -c1-40
@@ -80,7 +87,7 @@ run_stage() {
   start=$SECONDS
   # set -e is ignored inside a subshell that is tested by if/||, so test rc after it instead.
   set +e
-  (set -e; "stage_$name") >"$log" 2>&1 </dev/null
+  (set -e; ${stage_fixes[$name]:-}; "stage_$name") >"$log" 2>&1 </dev/null
   rc=$?
   set -e
   if [ $rc -ne 0 ]; then
@@ -230,6 +237,24 @@ stage_trixie() {
     dpkg-source -x "$dsc" "${dsc%%_*}"
   done
   dpkg-deb -x meson_*_all.deb "$meson_trixie"
+}
+
+# mingw-w64 12 (Debian 13) added KSDATAFORMAT_SUBTYPE_IEC61937_DOLBY_DIGITAL and _DTS to
+# ksmedia.h, built from mmreg.h's WAVE_FORMAT_DOLBY_AC3_SPDIF and WAVE_FORMAT_DTS, without
+# including mmreg.h. mpv 0.35.1's WASAPI output includes ksguid.h (which makes ksmedia.h define
+# its GUIDs there) and ksmedia.h but not mmreg.h, so the two names are undeclared; it gets
+# mmreg.h first, as mpv 0.40 has it. Only for headers that need it (ksmedia_needs_mmreg).
+fix_mpv_mmreg() {
+  local c=$src/mpv/audio/out/ao_wasapi_utils.c
+  if ! grep -q '^#include <mmreg.h>' "$c"; then
+    sed -i 's/^#include <ksguid.h>$/#include <mmreg.h>\n&/' "$c"
+    grep -q '^#include <mmreg.h>' "$c"
+  fi
+}
+
+ksmedia_needs_mmreg() {
+  ! printf '#include <windows.h>\n#include <ksguid.h>\n#include <ksmedia.h>\n' |
+    "$cc" -fsyntax-only -x c - >/dev/null 2>&1
 }
 
 # Lua's own makefile builds a DLL and lua.exe for mingw; mpv wants only the library, statically.
@@ -551,6 +576,7 @@ wait_lane() {
 }
 
 run_stage tools
+if ksmedia_needs_mmreg; then stage_fixes[mpv]=fix_mpv_mmreg; fi
 # Sources need the tools installed, not rebuilt when the list of tools changes.
 run_stage sources
 run_stage trixie
