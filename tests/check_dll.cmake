@@ -27,8 +27,11 @@ string(REGEX MATCH "\nName[ \t]+[0-9a-fA-F]+ Tessoravin.dll\n" module_name "${du
 if(NOT module_name)
   message(FATAL_ERROR "the export table does not name the module Tessoravin.dll")
 endif()
+# A name table line is "[   4] DVP_IdentifyW" in binutils 2.40 (Debian 12) and
+# "[   4] +base[   5]  0004 DVP_IdentifyW" (ordinal and hint) in 2.44 (Debian 13); a decorated name
+# (_DVP_IdentifyW, DVP_IdentifyW@8) matches neither.
 foreach(export DVP_IdentifyW DVP_IdentifyFileW DVP_CreateViewer DVP_About DVP_Configure)
-  if(NOT dump MATCHES "\\] ${export}\n")
+  if(NOT dump MATCHES "\\[ *[0-9]+\\]( \\+base\\[ *[0-9]+\\] +[0-9a-fA-F]+)? ${export}\n")
     message(FATAL_ERROR "${export} is not exported by name")
   endif()
 endforeach()
