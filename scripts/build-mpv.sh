@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the mpv.exe the plug-in starts (and an ffmpeg.exe that can make test media) from
 # Debian bookworm's source packages, so the player we test against is built from sources we can
-# name, on any fresh bookworm machine, without a download from outside Debian. Beside it, a
-# current mpv from Debian trixie's source packages, so the plug-in can be tried against both.
+# name, on any fresh Debian 12 or 13 machine, without a download from outside Debian. Beside
+# it, a current mpv from Debian trixie's source packages, so the plug-in can be tried against
+# both.
 #   scripts/build-mpv.sh BUILD_DIR      ->  BUILD_DIR/third_party/mpv/mpv.exe (and ffmpeg.exe),
 #                                           mpv 0.35.1 with FFmpeg 5.1
 #                                       ->  BUILD_DIR/third_party/mpv-0.40/mpv.exe,
@@ -11,6 +12,7 @@
 # commands and of the stamps it builds on, so editing one stage redoes it and what follows, and a
 # run with nothing to do is instant. Each stage's output goes to third_party/logs/STAGE.log.
 set -euo pipefail
+. "$(dirname "$0")/debian-mirror.sh"
 
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_DIR" >&2
@@ -48,12 +50,19 @@ say() { printf 'mpv build: %-9s %s\n' "$1" "$2"; }
 
 # Helpers only some stages call; their text is part of those stages' stamps alone, so adding one
 # leaves every other stamp as it was.
-declare -A stage_helpers=([trixie]=write_apt_config [placebo]=config_040 [mpv040]=config_040)
+declare -A stage_helpers=([sources]=write_apt_config [trixie]=write_apt_config
+                          [placebo]=config_040 [mpv040]=config_040)
+
+# Fixes to a stage's sources that only some build machines need (their headers, say): a fix runs
+# before its stage, and its text is part of that stage's stamp only where it is needed, so a
+# machine that does without it keeps its stamps. Set once the tools are known.
+declare -A stage_fixes=()
 
 stage_key() {
   local name=$1; shift
   {
-    declare -f "stage_$name" common_config write_cross_file ${stage_helpers[$name]:-}
+    declare -f "stage_$name" common_config write_cross_file ${stage_helpers[$name]:-} \
+      ${stage_fixes[$name]:-}
     local dep
     for dep in "$@"; do cat "$tp/stamps/$dep" 2>/dev/null || echo "missing $dep"; done
   } | sha1sum | cut -c1-40
@@ -78,7 +87,7 @@ run_stage() {
   start=$SECONDS
   # set -e is ignored inside a subshell that is tested by if/||, so test rc after it instead.
   set +e
-  (set -e; "stage_$name") >"$log" 2>&1 </dev/null
+  (set -e; ${stage_fixes[$name]:-}; "stage_$name") >"$log" 2>&1 </dev/null
   rc=$?
   set -e
   if [ $rc -ne 0 ]; then
@@ -156,38 +165,17 @@ stage_tools() {
   apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${tool_packages[@]}"
 }
 
-# apt-get source through a configuration of our own: its sources list, lists, cache and state all
-# live under third_party/apt, so the machine's sources and package lists stay as they were. The
-# machine's apt.conf.d is left out too (its hooks clean the system cache after an update), but a
-# proxy it names is kept. apt checks each file against the signed Sources index (the machine's
-# Debian keyring), which is why dpkg-source's "cannot verify inline signature" (debian-keyring,
-# the uploaders' keys, is not installed) is no gap.
+# apt-get source through a configuration of our own (write_apt_config). apt checks each file
+# against the signed Sources index (the machine's Debian keyring), which is why dpkg-source's
+# "cannot verify inline signature" (debian-keyring, the uploaders' keys, is not installed) is no
+# gap.
 stage_sources() {
-  local apt=$tp/apt proxy=""
+  local apt=$tp/apt
   rm -rf "$apt" "$src"
-  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state" "$apt/parts" "$src"
-  eval "$(apt-config shell proxy Acquire::http::Proxy)"
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-    >"$apt/sources.list"
-  cat >"$apt/apt.conf" <<EOF
-Dir::Etc::Main "/dev/null";
-Dir::Etc::Parts "$apt/parts";
-Dir::Etc::SourceList "$apt/sources.list";
-Dir::Etc::SourceParts "$apt/parts";
-Dir::Etc::Preferences "/dev/null";
-Dir::Etc::PreferencesParts "$apt/parts";
-Dir::State "$apt/state";
-Dir::State::Lists "$apt/lists";
-Dir::State::status "/var/lib/dpkg/status";
-Dir::Cache "$apt/cache";
-Dir::Log "$apt/log";
-APT::Sandbox::User "root";
-Acquire::Languages "none";
-Acquire::Retries "3";
-${proxy:+Acquire::http::Proxy "$proxy";}
-EOF
+  write_apt_config "$apt" bookworm deb-src
   export APT_CONFIG=$apt/apt.conf
   apt-get update
+  mkdir -p "$src"
   cd "$src"
   apt-get source --download-only ffmpeg freetype fribidi harfbuzz libass lua5.2 mpv
   local dsc
@@ -197,15 +185,21 @@ EOF
   done
 }
 
-# write_apt_config DIR SOURCES-LINE...: the same kind of private configuration for another
-# suite. stage_sources writes bookworm's inline and is left so, as a change to its text would
-# rebuild every 0.35.1 stage of a kept build dir.
+# write_apt_config DIR SUITE TYPE...: a private apt configuration in DIR for SUITE's main
+# component, one sources line per TYPE (deb-src, deb), on the Debian mirror the machine's own apt
+# uses (only the function's text is in the stamps, so another mirror rebuilds nothing). Its
+# sources list, lists, cache and state all live in DIR, so the machine's sources and package
+# lists stay as they were. The machine's apt.conf.d is left out too (its hooks clean the system
+# cache after an update), but a proxy it names is kept.
 write_apt_config() {
-  local apt=$1 proxy=""
-  shift
+  local apt=$1 suite=$2 mirror type proxy=""
+  shift 2
+  mirror=$(debian_mirror)
   mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state" "$apt/parts"
   eval "$(apt-config shell proxy Acquire::http::Proxy)"
-  printf '%s\n' "$@" >"$apt/sources.list"
+  for type in "$@"; do
+    echo "$type [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror $suite main"
+  done >"$apt/sources.list"
   cat >"$apt/apt.conf" <<EOF
 Dir::Etc::Main "/dev/null";
 Dir::Etc::Parts "$apt/parts";
@@ -230,11 +224,9 @@ EOF
 # Bookworm's Lua and libass serve 0.40 as they are. Trixie's meson source package is not
 # served, its binary package is: pure Python, it runs from where dpkg-deb unpacks it.
 stage_trixie() {
-  local apt=$tp/apt-trixie keyring=/usr/share/keyrings/debian-archive-keyring.gpg dsc
+  local apt=$tp/apt-trixie dsc
   rm -rf "$apt" "$src40" "$meson_trixie"
-  write_apt_config "$apt" \
-    "deb-src [signed-by=$keyring] http://deb.debian.org/debian trixie main" \
-    "deb [signed-by=$keyring] http://deb.debian.org/debian trixie main"
+  write_apt_config "$apt" trixie deb-src deb
   export APT_CONFIG=$apt/apt.conf
   apt-get update
   mkdir -p "$src40"
@@ -245,6 +237,24 @@ stage_trixie() {
     dpkg-source -x "$dsc" "${dsc%%_*}"
   done
   dpkg-deb -x meson_*_all.deb "$meson_trixie"
+}
+
+# mingw-w64 12 (Debian 13) added KSDATAFORMAT_SUBTYPE_IEC61937_DOLBY_DIGITAL and _DTS to
+# ksmedia.h, built from mmreg.h's WAVE_FORMAT_DOLBY_AC3_SPDIF and WAVE_FORMAT_DTS, without
+# including mmreg.h. mpv 0.35.1's WASAPI output includes ksguid.h (which makes ksmedia.h define
+# its GUIDs there) and ksmedia.h but not mmreg.h, so the two names are undeclared; it gets
+# mmreg.h first, as mpv 0.40 has it. Only for headers that need it (ksmedia_needs_mmreg).
+fix_mpv_mmreg() {
+  local c=$src/mpv/audio/out/ao_wasapi_utils.c
+  if ! grep -q '^#include <mmreg.h>' "$c"; then
+    sed -i 's/^#include <ksguid.h>$/#include <mmreg.h>\n&/' "$c"
+    grep -q '^#include <mmreg.h>' "$c"
+  fi
+}
+
+ksmedia_needs_mmreg() {
+  ! printf '#include <windows.h>\n#include <ksguid.h>\n#include <ksmedia.h>\n' |
+    "$cc" -fsyntax-only -x c - >/dev/null 2>&1
 }
 
 # Lua's own makefile builds a DLL and lua.exe for mingw; mpv wants only the library, statically.
@@ -566,6 +576,7 @@ wait_lane() {
 }
 
 run_stage tools
+if ksmedia_needs_mmreg; then stage_fixes[mpv]=fix_mpv_mmreg; fi
 # Sources need the tools installed, not rebuilt when the list of tools changes.
 run_stage sources
 run_stage trixie
