@@ -99,8 +99,9 @@ TEST(CreateViewer, LoadEmbedsThePlayerConfiguredThroughTheStore) {
     EXPECT_EQ(SendMessageW(viewer, DVPLUGINMSG_LOADW, 0, reinterpret_cast<LPARAM>(file)), 1);
     HWND player = FindWindowExW(viewer, nullptr, L"mpv", nullptr);
     ASSERT_NE(player, nullptr);
-    EXPECT_TRUE(IsWindowVisible(player));
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(player) != FALSE; }, std::chrono::seconds(5)));
+    // The player may still be inside the CreateWindowExW that shows it, and the show the viewer
+    // posts is taken when the player takes messages.
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(player) && IsWindowEnabled(player); }, std::chrono::seconds(5)));
     EXPECT_EQ(WindowText(player), file);
     RECT client = {};
     GetClientRect(player, &client);
