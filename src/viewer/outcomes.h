@@ -43,7 +43,7 @@ enum class LaunchOutcome {
     StartFailed,      // CreateProcessW failed (code: its error)
     ResumeFailed,     // the suspended player could not be resumed (code: the error)
     PlayerExited,     // the player ended before it made a window (code: its exit code)
-    NoWindow,         // no window within kChildSearchTimeoutMs
+    NoWindow,         // no window in kChildSearches looks
     ViewerDestroyed,  // a message destroyed the viewer during the search
     PlayerStopped,    // a message cleared the viewer or started another player during the search
 };

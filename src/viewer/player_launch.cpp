@@ -35,13 +35,19 @@ UniqueHandle CreateKillOnCloseJob(HANDLE process) {
     return job;
 }
 
-// Waits up to one pause, for the player to end or for a message another thread sends to this
-// one: the host's other threads and the player itself may send to the viewer while its window is
-// searched for, and must not wait seconds for it. Such a message may clear the viewer, load
-// another file into it or destroy it; the search checks that after every pause.
+// Waits one pause, letting through the messages other threads send to this one: the host's other
+// threads and the player itself may send to the viewer while its window is searched for, and must
+// not wait seconds for it. A message cuts the wait short; the pause then goes on for the rest of
+// its time, so that the search keeps its cadence. Only the player's end ends the pause early.
+// Such a message may clear the viewer, load another file into it or destroy it; the search checks
+// that after every pause.
 void PauseLettingSentMessagesThrough(HANDLE process) {
     const DWORD count = process ? 1 : 0;
-    if (MsgWaitForMultipleObjectsEx(count, &process, kChildSearchPauseMs, QS_SENDMESSAGE, 0) == WAIT_OBJECT_0 + count) {
+    const ULONGLONG end = GetTickCount64() + kChildSearchPauseMs;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        const DWORD woke = MsgWaitForMultipleObjectsEx(count, &process, static_cast<DWORD>(end - now), QS_SENDMESSAGE,
+                                                       0);
+        if (woke != WAIT_OBJECT_0 + count) return;  // the player ended, the time is up, or the wait failed
         MSG ignored;
         PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // dispatches what was sent
     }
@@ -49,17 +55,17 @@ void PauseLettingSentMessagesThrough(HANDLE process) {
 
 enum class WindowSearch { Found, PlayerEnded, TimedOut, ViewerDestroyed, PlayerStopped };
 
-// Looks for the player's window every kChildSearchPauseMs for kChildSearchTimeoutMs at most; a
-// player that has ended cannot make one any more, so its end stops the search at once.
+// Looks for the player's window kChildSearches times at most, with a pause after each look that
+// finds none; a player that has ended cannot make one any more, so its end stops the search at
+// once.
 WindowSearch SearchPlayerWindow(HWND viewer, const ViewerWindowState& state, uint64_t launch, HWND& found) {
-    const ULONGLONG deadline = GetTickCount64() + kChildSearchTimeoutMs;
-    for (;;) {
+    for (int searches = 0;; ++searches) {
         if (!IsWindow(viewer)) return WindowSearch::ViewerDestroyed;
         // Cleared, or another load started another player, while this thread took a message.
         if (state.launch != launch) return WindowSearch::PlayerStopped;
+        if (searches == kChildSearches) return WindowSearch::TimedOut;
         if ((found = FindPlayerWindow(viewer, state)) != nullptr) return WindowSearch::Found;
         if (PlayerEnded(state.process.Get(), state.job.Get())) return WindowSearch::PlayerEnded;
-        if (GetTickCount64() >= deadline) return WindowSearch::TimedOut;
         // A launcher that has exited leaves no handle to wait on: the job tells when the player ends.
         const bool exited = WaitForSingleObject(state.process.Get(), 0) == WAIT_OBJECT_0;
         PauseLettingSentMessagesThrough(exited ? nullptr : state.process.Get());

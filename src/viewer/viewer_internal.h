@@ -19,10 +19,11 @@ inline constexpr DWORD kPlayerCreationFlags = CREATE_DEFAULT_ERROR_MODE | CREATE
 // dies at once, instead of hanging as the host's child while Windows Error Reporting keeps it.
 inline constexpr DWORD kPlayerJobLimits = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE |
                                           JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
-// How long the player's window is searched for after the start, and how often it is looked for:
-// a window that appears is embedded within one pause of its creation.
-inline constexpr DWORD kChildSearchTimeoutMs = 5000;
-inline constexpr DWORD kChildSearchPauseMs = 10;
+// The search for the player's window after the start: at most kChildSearches looks, each failed
+// one followed by a pause of kChildSearchPauseMs, about 5 s in all; a window that appears is
+// embedded within about one pause of its creation.
+inline constexpr int kChildSearches = 50;
+inline constexpr DWORD kChildSearchPauseMs = 100;
 // After an embedding, how long and how often the viewer looks for a window the player replaced
 // (mpv re-creates its window while it falls back from one video output to the next) or disabled
 // again after the plug-in enabled it.
