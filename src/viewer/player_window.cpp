@@ -10,6 +10,7 @@
 // queue, so on Windows the move would run on the host's thread and wait for the player's. Wine
 // posts it always, which is why a test under Wine cannot tell.
 #include <algorithm>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <utility>
@@ -29,43 +30,37 @@ enum class PlayerCall { Enable, EnableNoticingDelay, Focus, Move };
 class CallsInFlight {
 public:
     // True when a worker is to make the call; false when one for it is already under way.
+    // The lock is always a scoped one: a failed allocation in push_back must not leave it held, or
+    // every later resize, focus pass and worker's End would wait for it for ever.
     bool Begin(HWND child, PlayerCall call, SIZE size = {}) {
-        AcquireSRWLockExclusive(&lock_);
-        Call* current = Find(child, call);
-        if (current) {
+        const std::lock_guard guard(lock_);
+        if (Call* current = Find(child, call)) {
             current->size = size;
             current->sizePending = true;
-        } else {
-            calls_.push_back({child, Kind(call), size, true});
+            return false;
         }
-        ReleaseSRWLockExclusive(&lock_);
-        return current == nullptr;
+        calls_.push_back({child, Kind(call), size, true});
+        return true;
     }
     void End(HWND child, PlayerCall call) {
-        AcquireSRWLockExclusive(&lock_);
+        const std::lock_guard guard(lock_);
         std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
-        ReleaseSRWLockExclusive(&lock_);
     }
     // Whether any call on the window is under way or still to be made.
     bool Any(HWND child) {
-        AcquireSRWLockExclusive(&lock_);
-        const bool any = std::any_of(calls_.begin(), calls_.end(), [&](const Call& c) { return c.child == child; });
-        ReleaseSRWLockExclusive(&lock_);
-        return any;
+        const std::lock_guard guard(lock_);
+        return std::any_of(calls_.begin(), calls_.end(), [&](const Call& c) { return c.child == child; });
     }
     // The size the move worker makes next; nothing once none is pending, and the move has ended.
     std::optional<SIZE> NextMove(HWND child) {
-        AcquireSRWLockExclusive(&lock_);
-        std::optional<SIZE> next;
+        const std::lock_guard guard(lock_);
         Call* move = Find(child, PlayerCall::Move);
         if (move && move->sizePending) {
             move->sizePending = false;
-            next = move->size;
-        } else {
-            std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == PlayerCall::Move; });
+            return move->size;
         }
-        ReleaseSRWLockExclusive(&lock_);
-        return next;
+        std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == PlayerCall::Move; });
+        return std::nullopt;
     }
 
 private:
@@ -83,7 +78,7 @@ private:
                                      [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
         return it == calls_.end() ? nullptr : &*it;
     }
-    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::mutex lock_;
     std::vector<Call> calls_;
 };
 CallsInFlight callsInFlight;
