@@ -86,8 +86,7 @@ CallsInFlight callsInFlight;
 struct WorkerRequest {
     HWND child;
     PlayerCall call;
-    HWND focusAskedFrom;  // a focus pass: where the focus was when it was asked for
-    HMODULE module;       // a reference that keeps this code mapped until the worker is done
+    HMODULE module;  // a reference that keeps this code mapped until the worker is done
 };
 
 // SetFocus works across threads only while their input is attached; AttachThreadInput needs a
@@ -97,11 +96,11 @@ struct WorkerRequest {
 // host's input too. So each attempt goes only to a player that has just answered; a busy one is
 // asked again until it answers, for as long as the watchdog would let it live unanswered.
 // Focus the user moved elsewhere meanwhile stays there: each attempt is made only while the focus
-// is still on the viewer, on the player, or where it was when the pass was asked for (a click on
-// the video asks from wherever the focus was). The viewer's own focus change may still be settling
-// when this runs (its frame just being activated) and take the focus back to the viewer: while the
-// viewer still holds it, the focus is passed again a moment later.
-void FocusFromWorker(HWND child, HWND askedFrom) {
+// is still on the viewer or on the player (a click on the video first gives the viewer the focus,
+// on the host's thread). The viewer's own focus change may still be settling when this runs (its
+// frame just being activated) and take the focus back to the viewer: while the viewer still holds
+// it, the focus is passed again a moment later.
+void FocusFromWorker(HWND child) {
     constexpr int kFocusAttempts = 5;
     constexpr DWORD kFocusRetryPauseMs = 50;
     MSG ignored;
@@ -119,7 +118,7 @@ void FocusFromWorker(HWND child, HWND askedFrom) {
         ++attempts;
         if (!AttachThreadInput(self, owner, TRUE)) return;
         const HWND before = GetFocus();
-        const bool ours = before == viewer || before == child || (askedFrom && before == askedFrom);
+        const bool ours = before == viewer || before == child;
         if (ours) SetFocus(child);
         const HWND focused = GetFocus();
         AttachThreadInput(self, owner, FALSE);
@@ -143,7 +142,7 @@ void MakeCall(const WorkerRequest& request) {
             // Returns when the player's thread has taken the message, or when the player is gone.
             EnableWindow(request.child, TRUE);
             break;
-        case PlayerCall::Focus: FocusFromWorker(request.child, request.focusAskedFrom); break;
+        case PlayerCall::Focus: FocusFromWorker(request.child); break;
         case PlayerCall::Move: MoveFromWorker(request.child); break;
     }
 }
@@ -162,12 +161,12 @@ DWORD WINAPI RunPlayerCall(void* param) {
     FreeLibraryAndExitThread(request.module, 0);
 }
 
-void RunOnWorker(HWND child, PlayerCall call, SIZE size = {}, HWND focusAskedFrom = nullptr) {
+void RunOnWorker(HWND child, PlayerCall call, SIZE size = {}) {
     if (!callsInFlight.Begin(child, call, size)) return;
     HMODULE module = nullptr;
     if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&RunPlayerCall),
                            &module)) {
-        auto* request = new (std::nothrow) WorkerRequest{child, call, focusAskedFrom, module};
+        auto* request = new (std::nothrow) WorkerRequest{child, call, module};
         const HANDLE worker = request ? CreateThread(nullptr, 0, RunPlayerCall, request, 0, nullptr) : nullptr;
         if (worker) {
             CloseHandle(worker);
@@ -197,7 +196,7 @@ void PassFocusToPlayer(HWND child) {
         SetFocus(child);
         return;
     }
-    RunOnWorker(child, PlayerCall::Focus, {}, GetFocus());
+    RunOnWorker(child, PlayerCall::Focus);
 }
 
 bool PlayerWindowCallsPending(HWND child) { return callsInFlight.Any(child); }

@@ -44,6 +44,9 @@ inline constexpr UINT kPlayerAnswerTimeoutMs = 200;
 // Posted to the viewer when its player has gone: the watchdog ended it, or it ended by itself.
 // wParam is that player's launch, lParam the WatchOutcome.
 inline constexpr UINT kMsgPlayerGone = WM_APP + 1;
+// Posted to the viewer by a click on it (WM_MOUSEACTIVATE): it arrives once the click's activation
+// of the host's frame is over and that has put the focus where the frame keeps it.
+inline constexpr UINT kMsgFocusAfterClick = WM_APP + 2;
 // Drawn in place of a player the watchdog ended.
 inline constexpr wchar_t kPlayerHungNotice[] = L"The player stopped responding and was closed.";
 
@@ -75,7 +78,8 @@ LoadOutcome LoadFile(HWND viewer, ViewerWindowState& state, const wchar_t* fileP
 void MovePlayerWindow(HWND child, int width, int height);
 // Enables the window from a worker thread; noticeDelay logs when the player does not answer at once.
 void EnablePlayerWindow(HWND child, bool noticeDelay = false);
-// Gives the player's window the keyboard focus, from a worker thread, if the player answers.
+// Gives the player's window the keyboard focus, from a worker thread, if the player answers and
+// the focus is still on the viewer or the player by then.
 void PassFocusToPlayer(HWND child);
 // True when the window's thread takes a message within the time. Never call it on the host's thread.
 bool PlayerAnswers(HWND child, UINT timeoutMs);

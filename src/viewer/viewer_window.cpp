@@ -97,6 +97,23 @@ void OnFocus(HWND hwnd, ViewerWindowState* state) {
     if (state) PassFocusToPlayer(FollowPlayerWindow(hwnd, *state));
 }
 
+// A click on the video gives the player the keyboard, also in a frame that was not active: the
+// click comes before the frame's activation, which then puts the focus back where the frame keeps
+// it (its file list, say). So the click only posts a message, and when that arrives the viewer
+// takes the focus, a call on its own window; its focus handling passes it on to the player.
+void OnFocusAfterClick(HWND hwnd, ViewerWindowState* state) {
+    if (!state) return;
+    const HWND child = FollowPlayerWindow(hwnd, *state);
+    if (!child || !IsWindow(child)) return;
+    const HWND focus = GetFocus();
+    if (focus == child) return;
+    if (focus == hwnd) {
+        PassFocusToPlayer(child);  // no WM_SETFOCUS comes for a focus the viewer already holds
+    } else {
+        SetFocus(hwnd);
+    }
+}
+
 // For a while after an embedding: a window the player replaced is taken up, and one it disabled
 // again is enabled, without waiting for the host's next message.
 void OnFollowTimer(HWND hwnd, ViewerWindowState* state) {
@@ -169,7 +186,10 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, ViewerWindow
             return 0;
         }
         case WM_ERASEBKGND: return 1;
-        case WM_MOUSEACTIVATE: OnFocus(hwnd, state); return MA_ACTIVATE;
+        case WM_MOUSEACTIVATE:
+            if (state) PostMessageW(hwnd, kMsgFocusAfterClick, 0, 0);
+            return MA_ACTIVATE;
+        case kMsgFocusAfterClick: OnFocusAfterClick(hwnd, state); return 0;
         case WM_PARENTNOTIFY: return 0;
         case kMsgPlayerGone: OnPlayerGone(hwnd, state, wParam, lParam); return 0;
         default: break;

@@ -50,10 +50,22 @@ private:
     std::thread thread_;
 };
 
-// Whether the screen shows one line of text in the viewer, wider than the placeholder, on its
-// window colour.
+// The file list beside the pane, as in a lister: where the frame keeps its focus. It takes no room,
+// so that nothing of it stands in a read of the pane.
+HWND FileList(const ViewerHost& p) {
+    if (const HWND list = FindWindowExW(p.host, nullptr, L"LISTBOX", nullptr)) return list;
+    return CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, p.host, nullptr, nullptr, nullptr);
+}
+
+// A click on the viewer, as Windows sends it before it activates the frame.
+void ClickOnTheVideo(const ViewerHost& p) {
+    p.Send(WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(p.host), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+}
+
+// Whether the screen shows one line of text in the viewer, wider than the placeholder, on the
+// pane's colour.
 bool ShowsALineWiderThanThePlaceholder(HWND viewer) {
-    const RECT text = BoundsNotOfColour(viewer, GetSysColor(COLOR_WINDOW), true);
+    const RECT text = BoundsNotOfColour(viewer, kPaneColour, true);
     const ScopedWindowDC dc(viewer);
     const ScopedSelection font(dc.Get(), PlaceholderFont());
     SIZE placeholder = {};
@@ -130,13 +142,21 @@ TEST(ViewerBounds, AFrozenPlayerNeverHoldsTheHost) {
 // with repaint), return once the watchdog has ended the player. The viewer says so in the
 // player's place, and the next load starts a new player. So it goes for a player that makes its
 // window only after the load gave up looking for it. A player that stops for a while is kept, and
-// the focus the user moved away meanwhile stays where the user put it. So is one whose window
+// the focus the user moved away meanwhile, by a click or not, stays where the user put it; a click
+// on the video of a frame that was not active still gives the player the focus. So is one whose window
 // thread waits on the host while the host is busy for 12 s; Wine may keep such a thread off its
 // hung list whatever the watchdog asks it, so that row guards against a regression rather than
 // proving the probe right for Windows.
 TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedOrWaitingOnTheHostIsKept) {
     const auto repaint = [](const ViewerHost& p) {
         RedrawWindow(p.host, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    };
+    const auto playerNeverFocused = [](const ViewerHost& p) {
+        // Not "the focus is on the frame": a test program running beside may take the foreground
+        // meanwhile, and with it the frame's focus (Windows and Wine 10 do; Wine 8 does not). What
+        // counts is that the player never gets it.
+        EXPECT_NE(GetFocus(), p.State()->childHwnd);
+        EXPECT_EQ(Note("focused"), 0u);
     };
     const struct {
         const char* row;
@@ -161,14 +181,23 @@ TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedOrWaitingOnTheHostIsKept) {
              WaitUntil([] { return false; }, 300ms);
              SetFocus(p.host);
          },
-         true,
+         true, playerNeverFocused},
+        {"a click on the video while paused, then on the file list", L"hangafter", L"300", L"2500", 1, 8000,
          [](const ViewerHost& p) {
-             // Not "the focus is on the frame": a test program running beside may take the
-             // foreground meanwhile, and with it the frame's focus (Windows and Wine 10 do; Wine 8
-             // does not). What counts is that the player never gets it.
-             EXPECT_NE(GetFocus(), p.State()->childHwnd);
-             EXPECT_EQ(Note("focused"), 0u);
-         }},
+             SetFocus(FileList(p));
+             ClickOnTheVideo(p);
+             WaitUntil([] { return false; }, 300ms);  // the viewer has taken the focus, the player not yet
+             SetFocus(FileList(p));
+         },
+         true, playerNeverFocused},
+        {"a click on the video of an inactive frame, whose activation focuses the file list", L"", nullptr, nullptr, 1,
+         8000,
+         [](const ViewerHost& p) {
+             SetFocus(nullptr);  // an inactive frame's thread has no focus when the click arrives
+             ClickOnTheVideo(p);
+             SetFocus(FileList(p));
+         },
+         true, [](const ViewerHost&) { EXPECT_TRUE(WaitUntil([] { return Note("focused") != 0; }, kPlayerWait)); }},
         {"waiting on the host while it is busy for 12 s", L"pokeparent", nullptr, nullptr, 1, 14000,
          [](const ViewerHost&) { Sleep(12000); }, true, nullptr},
     };
