@@ -6,6 +6,7 @@
 #include "config/plugin_config.h"
 #include "log/log.h"
 #include "viewer/outcomes.h"
+#include "viewer/viewer.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/viewer_test_hooks.h"  // declares PlaceholderFont, defined here
 
@@ -14,14 +15,17 @@ namespace {
 std::atomic<HFONT> placeholderFont{nullptr};
 
 // Straight onto the window, outside any paint cycle: the viewer never erases its background, so
-// the text stays until a player's window covers it. With clear, over the window's own colour
-// instead of whatever the viewer showed.
+// the text stays until a player's window covers it. With clear, over the pane's colour instead of
+// whatever the viewer showed. The grey reads on black and on white alike.
 void DrawCentredText(HWND viewer, const wchar_t* text, bool clear) {
     const ScopedWindowDC dc(viewer);
     if (!dc) return;
     RECT client = {};
     GetClientRect(viewer, &client);
-    if (clear) FillRect(dc.Get(), &client, GetSysColorBrush(COLOR_WINDOW));
+    if (clear) {
+        SetDCBrushColor(dc.Get(), kPaneColour);
+        FillRect(dc.Get(), &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    }
     SetBkMode(dc.Get(), TRANSPARENT);
     SetTextColor(dc.Get(), RGB(128, 128, 128));
     const ScopedSelection font(dc.Get(), PlaceholderFont());

@@ -64,7 +64,7 @@ TEST(ViewerPicture, ThePlayersPictureCoversThePaneUntilItIsCleared) {
     EXPECT_TRUE(WaitUntil([&] { return share(L"b.mkv") == 1.0; }, kPlayerWait))
         << share(L"b.mkv") << " " << share(L"a.mkv");
     pane.Clear();
-    const auto cleared = [&] { return ShareOfColour(ClientPixels(pane.viewer, true), GetSysColor(COLOR_WINDOW)); };
+    const auto cleared = [&] { return ShareOfColour(ClientPixels(pane.viewer, true), kPaneColour); };
     EXPECT_TRUE(WaitUntil([&] { return cleared() == 1.0; }, kPlayerWait)) << cleared() << " " << share(L"b.mkv");
 }
 

@@ -21,6 +21,7 @@
 #include "media_colour.h"
 #include "plugin_dll.h"
 #include "test_support.h"
+#include "viewer/viewer.h"
 
 using namespace testsupport;
 using namespace std::chrono_literals;
@@ -274,7 +275,7 @@ void RunRealPlayerCases(const Variant& variant, bool pictures = false) {
                  EXPECT_TRUE(p.Gone(clip)) << p.ShareOf(clip);
                  EXPECT_TRUE(WaitUntil(
                      [&] {
-                         const RECT shown = BoundsNotOfColour(p.viewer, GetSysColor(COLOR_WINDOW));
+                         const RECT shown = BoundsNotOfColour(p.viewer, kPaneColour);
                          return IsRectEmpty(&shown) != FALSE;
                      },
                      kWait));
