@@ -100,17 +100,17 @@ void ParseAliasText(std::wstring_view text, AliasTable& table) {
         if (quote == npos) return;
         const std::wstring key = ToLower(DecodeXmlText(text.substr(nameStart, quote - nameStart)));
 
+        // The folder is looked for only up to the next alias: a search to the end of the text for
+        // every alias would make a file of many aliases without folders take quadratic time.
         const size_t nextAlias = text.find(kAliasStart, quote);
-        const size_t folderTag = text.find(kFolderStart, quote);
+        const std::wstring_view own = text.substr(quote, nextAlias == npos ? npos : nextAlias - quote);
+        const size_t folderTag = own.find(kFolderStart);
         if (folderTag == npos) {
-            pos = quote;
-            continue;
-        }
-        if (nextAlias != npos && folderTag >= nextAlias) {
+            if (nextAlias == npos) return;
             pos = nextAlias;  // this alias has no folder of its own
             continue;
         }
-        const size_t folderStart = folderTag + kFolderStart.size();
+        const size_t folderStart = quote + folderTag + kFolderStart.size();
         const size_t folderEnd = text.find(kFolderEnd, folderStart);
         if (folderEnd == npos) return;
         if (table.find(key) == table.end()) {
