@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/handle.h"
 #include "common/text.h"
 #include "log/log.h"
 #include "viewer/outcomes.h"
@@ -14,31 +15,42 @@ namespace {
 // pending at the deadline is cancelled and its completion awaited, because the kernel may write
 // into the buffer and the OVERLAPPED until then. Write and Read return false on failure and on
 // time-out; TimedOut tells the two apart, Error gives the failure's code as it was taken there.
-// Only one transfer is ever under way, so its completion is awaited on the pipe's own handle,
-// which every transfer resets as it starts: no event to create and close for each exchange.
+// Each transfer waits on an event of its own in its OVERLAPPED, not on the pipe's handle: a server
+// that writes its reply and disconnects at once can leave a wait on the handle unwoken (Wine does,
+// about once in a thousand exchanges), and Windows itself promises the handle only while one
+// operation is pending on it.
 class BoundedPipe {
 public:
     BoundedPipe(HANDLE pipe, ULONGLONG deadline) : pipe_(pipe), deadline_(deadline) {}
 
     bool Write(const void* data, DWORD size, DWORD& done) {
         done = 0;
-        OVERLAPPED overlapped = {};
-        return Finish(WriteFile(pipe_, data, size, nullptr, &overlapped), overlapped, done);
+        Transfer transfer;
+        if (!transfer.event) return Fail(GetLastError());
+        return Finish(WriteFile(pipe_, data, size, nullptr, &transfer.overlapped), transfer.overlapped, done);
     }
     bool Read(void* data, DWORD size, DWORD& done) {
         done = 0;
-        OVERLAPPED overlapped = {};
-        return Finish(ReadFile(pipe_, data, size, nullptr, &overlapped), overlapped, done);
+        Transfer transfer;
+        if (!transfer.event) return Fail(GetLastError());
+        return Finish(ReadFile(pipe_, data, size, nullptr, &transfer.overlapped), transfer.overlapped, done);
     }
     bool TimedOut() const { return timedOut_; }
     DWORD Error() const { return error_; }
 
 private:
+    // One transfer's OVERLAPPED with its own manual-reset event, which outlives the transfer.
+    struct Transfer {
+        Transfer() : event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) { overlapped.hEvent = event.Get(); }
+        UniqueHandle event;
+        OVERLAPPED overlapped = {};
+    };
+
     bool Finish(BOOL immediate, OVERLAPPED& overlapped, DWORD& done) {
         if (!immediate) {
             const DWORD started = GetLastError();
             if (started != ERROR_IO_PENDING) return Fail(started);
-            const DWORD waited = WaitForSingleObject(pipe_, Remaining());
+            const DWORD waited = WaitForSingleObject(overlapped.hEvent, Remaining());
             if (waited != WAIT_OBJECT_0) {
                 const DWORD waitError = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
                 timedOut_ = waited == WAIT_TIMEOUT;
@@ -78,7 +90,8 @@ SendReport CheckServer(HANDLE pipe, const ViewerWindowState& player) {
 }
 
 // Reads until the player's reply line is complete: mpv first writes whatever events are pending,
-// each as its own line. When the pipe ends first, the unfinished last line stands for the reply.
+// each as its own line. When the pipe ends first, the unfinished last line stands for the reply,
+// judged as a complete one would be.
 SendReport ReadReply(BoundedPipe& exchange) {
     ReplyLineReader reader;
     char piece[kReplyReadBytes];
@@ -89,9 +102,8 @@ SendReport ReadReply(BoundedPipe& exchange) {
     }
     if (reader.Current() == ReplyLineReader::State::Overflow) return {SendOutcome::ReplyTooLong};
     if (exchange.TimedOut()) return {SendOutcome::NoReplyInTime};
-    SendReport replied(SendOutcome::Refused);
+    SendReport replied(reader.Accepted() ? SendOutcome::Sent : SendOutcome::Refused);
     replied.reply = reader.Current() == ReplyLineReader::State::Reply ? reader.Line() + '\n' : reader.Rest();
-    if (ReplyHasSuccess(replied.reply)) replied.outcome = SendOutcome::Sent;
     return replied;
 }
 
