@@ -178,3 +178,8 @@ ReplyLineReader::State ReplyLineReader::Feed(std::string_view piece) {
     if (taken_ == kReplyLimitBytes) state_ = State::Overflow;
     return state_;
 }
+
+bool ReplyLineReader::Accepted() const {
+    if (state_ == State::Reply) return ReplyHasSuccess(line_);
+    return state_ == State::NeedMore && !IsEventLine(pending_) && ReplyHasSuccess(pending_);
+}

@@ -77,6 +77,9 @@ public:
     const std::string& Line() const { return line_; }
     // The unfinished line after the last complete one: all there is when the pipe closed early.
     const std::string& Rest() const { return pending_; }
+    // Whether the player took the command: its reply holds "success". When the pipe closed before a
+    // reply line was complete, the unfinished last line is the reply, unless it is an event.
+    bool Accepted() const;
 
 private:
     State state_ = State::NeedMore;

@@ -99,7 +99,9 @@ TEST(PlayerReply, EventLinesAreObjectsWithAnEventKey) {
 }
 
 // The pieces one connection delivers: the first complete line that is not an event is the reply,
-// wherever the pieces split; without one, more is needed until 64 KiB have been looked at.
+// wherever the pieces split; without one, more is needed until 64 KiB have been looked at. The
+// player took the command when its reply holds "success"; when the pipe ends first, its unfinished
+// last line is judged as a complete one would be, so an event never counts.
 TEST(PlayerReply, TheReplyIsTheFirstLineThatIsNotAnEvent) {
     using State = ReplyLineReader::State;
     const std::string event = R"({"event":"client-message","args":["success"]})"
@@ -111,22 +113,28 @@ TEST(PlayerReply, TheReplyIsTheFirstLineThatIsNotAnEvent) {
         std::vector<std::string> pieces;
         State state;
         std::string line;
+        bool accepted;
     };
     const Case cases[] = {
-        {{reply + "\n"}, State::Reply, reply},
-        {{event + event + event + reply + "\n" + event}, State::Reply, reply},
-        {{event.substr(0, 5), event.substr(5) + reply.substr(0, 9), reply.substr(9), "\nrest"}, State::Reply, reply},
-        {{event, "garbage\n", reply + "\n"}, State::Reply, "garbage"},
-        {{event, event, reply}, State::NeedMore, ""},
-        {{event + "{\"event\":1," + filler + "}\n"}, State::Overflow, ""},
-        {{event + "{\"event\":1," + filler.substr(1) + "}\n", "x\n"}, State::Overflow, ""},  // one byte over
-        {{event + "{\"event\":1," + filler.substr(2) + "}\n", "x\n"}, State::Reply, "x"},    // just fits
+        {{reply + "\n"}, State::Reply, reply, true},
+        {{event + event + event + reply + "\n" + event}, State::Reply, reply, true},
+        {{event.substr(0, 5), event.substr(5) + reply.substr(0, 9), reply.substr(9), "\nrest"},
+         State::Reply,
+         reply,
+         true},
+        {{event, "garbage\n", reply + "\n"}, State::Reply, "garbage", false},
+        {{event, event, reply}, State::NeedMore, "", true},                        // the pipe closed early
+        {{event, event.substr(0, event.size() - 1)}, State::NeedMore, "", false},  // ... in an event line
+        {{event + "{\"event\":1," + filler + "}\n"}, State::Overflow, "", false},
+        {{event + "{\"event\":1," + filler.substr(1) + "}\n", "x\n"}, State::Overflow, "", false},  // one byte over
+        {{event + "{\"event\":1," + filler.substr(2) + "}\n", "x\n"}, State::Reply, "x", false},    // just fits
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         ReplyLineReader reader;
         for (const std::string& piece : cases[i].pieces) reader.Feed(piece);
         EXPECT_EQ(reader.Current(), cases[i].state) << i;
         EXPECT_EQ(reader.Current() == State::Reply ? reader.Line() : "", cases[i].line) << i;
+        EXPECT_EQ(reader.Accepted(), cases[i].accepted) << i;
     }
     ReplyLineReader ended;
     ended.Feed(event + reply);  // the pipe closed without the line feed
