@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "config/plugin_config.h"
 
 namespace {
@@ -10,6 +11,9 @@ constexpr UINT kMoveAndSize = SWP_NOZORDER | SWP_NOACTIVATE;
 
 bool IsTabOrLineBreak(wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r'; }
 bool HasTabOrLineBreak(std::wstring_view text) { return std::any_of(text.begin(), text.end(), IsTabOrLineBreak); }
+// The load trims every field and drops a mapping with an empty one, so a field of blanks alone
+// would be accepted here and lost at the next load.
+bool EmptyOnceTrimmed(std::wstring_view text) { return Trim(text).empty(); }
 }  // namespace
 
 GrowthDelta GrowthBeyondInitial(int width, int height, int initWidth, int initHeight) {
@@ -39,7 +43,8 @@ bool UsableAsInitialFile(std::wstring_view path) {
 }
 
 MappingFieldsCheck CheckMappingFields(std::wstring_view group, std::wstring_view exts, std::wstring_view exePath) {
-    if (group.empty() || exts.empty() || exePath.empty()) return MappingFieldsCheck::EmptyField;
+    if (EmptyOnceTrimmed(group) || EmptyOnceTrimmed(exts) || EmptyOnceTrimmed(exePath))
+        return MappingFieldsCheck::EmptyField;
     if (HasTabOrLineBreak(group) || HasTabOrLineBreak(exts) || HasTabOrLineBreak(exePath))
         return MappingFieldsCheck::TabOrLineBreak;
     return MappingFieldsCheck::Ok;

@@ -66,7 +66,8 @@ std::array<ControlMove, kLayoutControlCount> ComputeConfigLayout(const RECT (&in
 bool UsableAsInitialFile(std::wstring_view path);
 
 enum class MappingFieldsCheck { Ok, EmptyField, TabOrLineBreak };
-// An empty field is reported before a tab or line break, because it is the likelier slip.
+// A field of blanks, tabs and line breaks alone counts as empty, as the load reads it. An empty
+// field is reported before a tab or line break, because it is the likelier slip.
 MappingFieldsCheck CheckMappingFields(std::wstring_view group, std::wstring_view exts, std::wstring_view exePath);
 
 // The warning for a configuration the load could not read back whole, or empty when both

@@ -38,8 +38,13 @@ TEST(DialogRules, MappingFieldsMustBeFilledAndFreeOfTabsAndLineBreaks) {
         MappingFieldsCheck expected;
     };
     const Case cases[] = {
-        {L"video", L"mkv;mp4", L"C:\\mpv.exe", Ok}, {L" ", L" ", L" ", Ok},  // blanks are text
-        {L"\t", L"mkv", L"p", TabOrLineBreak},      {L"g", L"mkv", L"\r\n", TabOrLineBreak},
+        {L"video", L"mkv;mp4", L"C:\\mpv.exe", Ok},
+        {L" video ", L" mkv", L"p ", Ok},
+        {L" ", L"mkv", L"p", EmptyField},
+        {L"g", L" \t", L"p", EmptyField},  // blank once trimmed
+        {L"g", L"mkv", L"\r\n ", EmptyField},
+        {L"a\tb", L"mkv", L"p", TabOrLineBreak},
+        {L"g", L"mkv", L"p\r\nq", TabOrLineBreak},
         {L"g\v", L"mkv\f", L"p\x2028", Ok},  // only what the stored format cannot hold
     };
     for (const Case& c : cases)

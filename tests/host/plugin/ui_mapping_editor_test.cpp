@@ -26,7 +26,9 @@ TEST(MappingEditor, OkWithAnEmptyFieldOrATabOrLineBreakWarnsAndKeepsTheEditorOpe
         {L"", nullptr, nullptr, empty},
         {nullptr, L"", nullptr, empty},
         {nullptr, nullptr, L"", empty},
-        {L"", L"a\tb", nullptr, empty},  // the empty field first
+        {L"", L"a\tb", nullptr, empty},     // the empty field first
+        {L"   ", nullptr, nullptr, empty},  // blanks alone: the next load would drop the mapping
+        {nullptr, nullptr, L" \t\r\n", empty},
         {L"vid\teo", nullptr, nullptr, split},
         {nullptr, L"mkv\nmp4", nullptr, split},
         {nullptr, nullptr, L"C:\\mpv.exe\r", split},
