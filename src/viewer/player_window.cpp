@@ -10,12 +10,12 @@
 // queue, so on Windows the move would run on the host's thread and wait for the player's. Wine
 // posts it always, which is why a test under Wine cannot tell.
 #include <algorithm>
-#include <mutex>
 #include <new>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "common/exclusive_lock.h"
 #include "log/log.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/viewer_test_hooks.h"  // declares PlayerWindowCallsPending, defined here
@@ -31,9 +31,10 @@ class CallsInFlight {
 public:
     // True when a worker is to make the call; false when one for it is already under way.
     // The lock is always a scoped one: a failed allocation in push_back must not leave it held, or
-    // every later resize, focus pass and worker's End would wait for it for ever.
+    // every later resize, focus pass and worker's End would wait for it for ever. An SRW lock, not
+    // std::mutex: winpthreads' mutex leaves a thread and a handle behind under Wine 10.
     bool Begin(HWND child, PlayerCall call, SIZE size = {}) {
-        const std::lock_guard guard(lock_);
+        const ExclusiveLock guard(lock_);
         if (Call* current = Find(child, call)) {
             current->size = size;
             current->sizePending = true;
@@ -43,17 +44,17 @@ public:
         return true;
     }
     void End(HWND child, PlayerCall call) {
-        const std::lock_guard guard(lock_);
+        const ExclusiveLock guard(lock_);
         std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
     }
     // Whether any call on the window is under way or still to be made.
     bool Any(HWND child) {
-        const std::lock_guard guard(lock_);
+        const ExclusiveLock guard(lock_);
         return std::any_of(calls_.begin(), calls_.end(), [&](const Call& c) { return c.child == child; });
     }
     // The size the move worker makes next; nothing once none is pending, and the move has ended.
     std::optional<SIZE> NextMove(HWND child) {
-        const std::lock_guard guard(lock_);
+        const ExclusiveLock guard(lock_);
         Call* move = Find(child, PlayerCall::Move);
         if (move && move->sizePending) {
             move->sizePending = false;
@@ -78,7 +79,7 @@ private:
                                      [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
         return it == calls_.end() ? nullptr : &*it;
     }
-    std::mutex lock_;
+    SRWLOCK lock_ = SRWLOCK_INIT;
     std::vector<Call> calls_;
 };
 CallsInFlight callsInFlight;

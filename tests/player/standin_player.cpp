@@ -71,6 +71,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/exclusive_lock.h"
 #include "common/handle.h"
 #include "media_colour.h"
 
@@ -134,17 +135,6 @@ struct Player {
     SRWLOCK fileLock = SRWLOCK_INIT;
     std::wstring file;               // guarded by fileLock
     SRWLOCK logLock = SRWLOCK_INIT;  // one writer at a time keeps chunks whole in the log
-};
-
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
-private:
-    SRWLOCK& lock_;
 };
 
 std::wstring GetEnv(const wchar_t* name) {
