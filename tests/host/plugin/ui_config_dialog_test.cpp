@@ -93,9 +93,10 @@ TEST(ConfigDialog, AddOpensTheEditorOnDefaultsAndOnlyOkAppends) {
     EXPECT_EQ(std::make_pair(selStart, selEnd), std::make_pair(DWORD{0}, DWORD{5}));  // all of "video"
     EXPECT_EQ(s.Rows(), kThreeRows);
 
-    EditAndClose([&] { Press(s.dialog, IDC_ADD); }, [](HWND e) { FillEditor(e, L" ", L"pdf", L"D:\\v.exe"); }, true);
+    EditAndClose([&] { Press(s.dialog, IDC_ADD); }, [](HWND e) { FillEditor(e, L" docs", L"pdf", L"D:\\v.exe"); },
+                 true);
     std::vector<Row> expected = kThreeRows;
-    expected.push_back({L" ", L"pdf", L"D:\\v.exe"});  // a group of one blank is a group
+    expected.push_back({L" docs", L"pdf", L"D:\\v.exe"});  // held as typed; the load trims it
     EXPECT_EQ(s.Rows(), expected);
     EXPECT_EQ(SelectedRow(s.list), -1);
     EXPECT_TRUE(s.Saved().empty()) << "nothing is saved before OK";
