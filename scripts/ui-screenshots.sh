@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the configuration dialog (on the default mappings) and of the
-# mapping editor (opened by Add), with the real Tessoravin.dll inside the plug-in test host.
+# mapping editor (opened by Add), with the real Tessoravin.dll inside the plug-in test host, both
+# installed as Directory Opus is: the host in C:\Program Files\GPSoftware\Directory Opus and the
+# plug-in in its Viewers folder.
 #   scripts/ui-screenshots.sh BUILD_DIR [OUTPUT_DIR]   (default: docs/, files config-dialog.png
 #                                                       and mapping-editor.png)
 # Each picture comes from one run of a test inside a Wine virtual desktop, so that Wine draws
@@ -16,12 +18,18 @@ out=$(realpath -m "${2:-$(dirname "$0")/../docs}")
 wine_enter_xvfb "$0" "$build" "$out"
 wine_prepare "$build"
 mkdir -p "$out"
+# In the prefix's own C: drive, so that every path the dialogs show reads as a Windows user's would.
+opus="$WINEPREFIX/drive_c/Program Files/GPSoftware/Directory Opus"
+rm -rf "$opus"
+mkdir -p "$opus/Viewers"
+cp "$build/tests/host/plugin/dopus.exe" "$opus/"
+cp "$build/Tessoravin.dll" "$opus/Viewers/"
 
 shoot() {  # test name, picture file name
   local work ready runner geometry
   work=$(mktemp -d)
   ready="$work/ready"
-  (cd "$build/tests/host/plugin" &&
+  (cd "$opus" &&
      TESSORAVIN_SCREENSHOT_READY=$(winepath -w "$ready" 2>/dev/null) \
      wine explorer /desktop=tessoravin-ui,800x600 ./dopus.exe --gtest_filter="$1" </dev/null >/dev/null 2>&1) &
   runner=$!

@@ -29,8 +29,11 @@ using testsupport::WithDialog;
 
 inline constexpr wchar_t kEditorCaption[] = L"Edit Mapping";
 inline constexpr wchar_t kBoxCaption[] = L"Tessoravin";
-inline constexpr wchar_t kConfigFolder[] = L"C:\\DopusConfig";
-inline constexpr wchar_t kConfigPath[] = L"C:\\DopusConfig\\Tessoravin.oxc";
+// Where Directory Opus keeps a user's configuration, as its dialogs show it.
+inline constexpr wchar_t kConfigFolder[] =
+    L"C:\\Users\\Public\\AppData\\Roaming\\GPSoftware\\Directory Opus\\ConfigFiles";
+inline constexpr wchar_t kConfigPath[] =
+    L"C:\\Users\\Public\\AppData\\Roaming\\GPSoftware\\Directory Opus\\ConfigFiles\\Tessoravin.oxc";
 inline constexpr wchar_t kDefaultPlayer[] = L"/home\\viewers\\mpv\\mpv.exe";
 
 struct Row {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "test_support.h"
 
@@ -21,10 +22,16 @@ struct PluginDll {
     DVP_About_t About = nullptr;
     DVP_Configure_t Configure = nullptr;
 
-    // The DLL sits beside this dopus.exe.
+    // The DLL sits in the Viewers folder beside this dopus.exe, where Directory Opus keeps its viewer
+    // plug-ins (scripts/ui-screenshots.sh puts it there), or beside it.
     static PluginDll Load() {
         PluginDll dll;
-        dll.module = LoadLibraryW(L"Tessoravin.dll");
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring viewers(self);
+        viewers = viewers.substr(0, viewers.find_last_of(L'\\') + 1) + L"Viewers\\Tessoravin.dll";
+        dll.module = LoadLibraryW(viewers.c_str());
+        if (!dll.module) dll.module = LoadLibraryW(L"Tessoravin.dll");
         if (!dll.module) return dll;
         dll.IdentifyW = Get<DVP_IdentifyW_t>(dll.module, "DVP_IdentifyW");
         dll.IdentifyFileW = Get<DVP_IdentifyFileW_t>(dll.module, "DVP_IdentifyFileW");
