@@ -146,9 +146,9 @@ tool_probes=(meson ninja cmake nasm yasm pkg-config dpkg-source patch xz bzip2 m
 # libplacebo generates its OpenGL loader with glad and its shaders' C code with jinja2; bookworm
 # has both (Debian's own libplacebo build uses them too), trixie's libplacebo source lacks them.
 # The shader compilers build with CMake (the one the project itself builds with).
-tool_packages=(meson ninja-build cmake nasm yasm pkg-config dpkg-dev patch xz-utils bzip2 make python3
-               gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-               mingw-w64-x86-64-dev python3-glad python3-jinja2)
+tool_packages=(meson ninja-build cmake nasm yasm pkg-config dpkg-dev patch xz-utils bzip2 make
+               python3 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
+               binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev python3-glad python3-jinja2)
 
 missing_tools() {
   local p
@@ -257,8 +257,8 @@ stage_spvsrc() {
   rm -rf "$srcspv"
   mkdir -p "$srcspv"
   cd "$srcspv"
-  # apt-get fails on the first file it cannot get, after fetching what it can: each package on
-  # its own, and unpack_source says what is missing.
+  # apt-get exits with an error when the mirror lacks one of a package's files, keeping those it
+  # fetched: each package on its own, and unpack_source says what is missing.
   local pkg
   for pkg in spirv-headers spirv-tools glslang shaderc; do
     APT_CONFIG=$tp/apt-trixie/apt.conf apt-get source --download-only "$pkg" || true
@@ -338,8 +338,10 @@ fix_mpv040_dx_headers() {
 }
 
 dx_headers_too_old() {
-  ! printf '#include <windows.h>\n#include <dxgidebug.h>\nIDXGIInfoQueue *queue;\nint space = %s;\n' \
-    DXGI_COLOR_SPACE_RGB_STUDIO_G24_NONE_P709 | "$cc" -fsyntax-only -x c - >/dev/null 2>&1
+  ! printf '#include <windows.h>\n#include <dxgi1_6.h>\n#include <dxgidebug.h>\n%s\n%s\n' \
+    'IDXGIInfoQueue *queue;' \
+    'int space = DXGI_COLOR_SPACE_RGB_STUDIO_G24_NONE_P709;' |
+    "$cc" -fsyntax-only -x c - >/dev/null 2>&1
 }
 
 # Lua's own makefile builds a DLL and lua.exe for mingw; mpv wants only the library, statically.
@@ -607,8 +609,8 @@ stage_glslang() {
   config_cmake
   export PKG_CONFIG_LIBDIR=$prefix40/lib/pkgconfig
   rm -rf "$b"
-  cmake -S "$srcspv/glslang" -B "$b" "${cmake_040[@]}" -DCMAKE_CXX_FLAGS="-pipe -I$prefix40/include" \
-    -DBUILD_EXTERNAL=OFF \
+  cmake -S "$srcspv/glslang" -B "$b" "${cmake_040[@]}" \
+    -DCMAKE_CXX_FLAGS="-pipe -I$prefix40/include" -DBUILD_EXTERNAL=OFF \
     -DENABLE_GLSLANG_BINARIES=OFF -DENABLE_SPVREMAPPER=OFF -DGLSLANG_TESTS=OFF \
     -DGLSLANG_ENABLE_INSTALL=ON
   ninja -C "$b" -j "$jobs"
@@ -621,6 +623,7 @@ stage_glslang() {
 # libplacebo find is our own: a static link names every library beneath.
 stage_shaderc() {
   local b=$obj/shaderc version
+  local libs="-lshaderc_static -lshaderc_util -lglslang -lSPIRV-Tools-opt -lSPIRV-Tools -lstdc++"
   config_cmake
   rm -rf "$b"
   cmake -S "$srcspv/shaderc" -B "$b" "${cmake_040[@]}" \
@@ -638,7 +641,7 @@ prefix=$prefix40
 Name: shaderc
 Description: GLSL to SPIR-V compiler library, static, with glslang and SPIRV-Tools
 Version: ${version%-*}
-Libs: -L\${prefix}/lib -lshaderc_static -lshaderc_util -lglslang -lSPIRV-Tools-opt -lSPIRV-Tools -lstdc++
+Libs: -L\${prefix}/lib $libs
 Cflags: -I\${prefix}/include
 EOF
 }
@@ -648,6 +651,7 @@ EOF
 # spirv-cross-c-shared; ours names the static libraries.
 stage_spvcross() {
   local b=$obj/spvcross version
+  local libs="-lspirv-cross-c -lspirv-cross-hlsl -lspirv-cross-glsl -lspirv-cross-core -lstdc++"
   config_cmake
   rm -rf "$b"
   cmake -S "$srcspv/spirv-cross" -B "$b" "${cmake_040[@]}" -DSPIRV_CROSS_CLI=OFF \
@@ -665,7 +669,7 @@ prefix=$prefix40
 Name: spirv-cross-c-shared
 Description: SPIRV-Cross C API, static, with its GLSL and HLSL outputs
 Version: $version
-Libs: -L\${prefix}/lib -lspirv-cross-c -lspirv-cross-hlsl -lspirv-cross-glsl -lspirv-cross-core -lstdc++
+Libs: -L\${prefix}/lib $libs
 Cflags: -I\${prefix}/include/spirv_cross
 EOF
 }
