@@ -4,8 +4,8 @@
 // its default video output (under Wine it replaces its window while it falls back to direct3d)
 // and with --vo=direct3d (one window); 0.40 with its default output, which is what users run
 // (gpu on Direct3D 11, first in mpv's choice on Windows), with direct3d, with gpu and gpu-next
-// each named on Direct3D 11 and on OpenGL, and with Direct3D 11 made to fail so that mpv falls
-// back to OpenGL through a new window. Each row that names an output checks in mpv's own log
+// each named on Direct3D 11 and on OpenGL, and with Direct3D 11 made to fail so that mpv, left to
+// choose its GPU API, goes on to OpenGL. Each row that names an output checks in mpv's own log
 // (--log-file, in the test's folder) that mpv took it, so that a silent fallback cannot pass for
 // it.
 // mpv is started as the file manager starts it: with no standard handles, so that it runs in its
@@ -146,7 +146,8 @@ std::string TakenOutput(const std::string& log) {
     }
     return context.empty() ? output : output + "/" + context;
 }
-// The lines of mpv's log that say why a GPU context was left (mpv's errors, at most a few).
+// The lines of mpv's log that say why a GPU context was left: each context it started, and its
+// outputs' warnings and errors; the first eight.
 std::string WhyLeft(const std::string& log) {
     std::string why;
     for (size_t line = 0, shown = 0; line < log.size() && shown < 8;) {
