@@ -802,9 +802,14 @@ run_stage trixie
 run_stage spvsrc sources trixie
 # ffmpeg needs none of the other libraries, and its configure is one long serial shell run: it
 # builds beside them rather than before them. So do 0.40's FFmpeg and the shader compilers, each
-# built on the one before, with SPIRV-Cross, built on none, after FFmpeg 7.1.
+# built on the one before, with SPIRV-Cross, built on none, after FFmpeg 7.1. The shader
+# compilers are the longest chain and mpv 0.40 waits for them, so the two FFmpeg lanes yield to
+# them (a lane's later stages inherit its niceness): the machine is busy until the end either way.
 start_lane ffmpeg_lane "ffmpeg sources"
 start_lane lane_040 "ffmpeg71 trixie" "spvcross spvsrc"
+for lane in "$ffmpeg_lane" "$lane_040"; do
+  [ -z "$lane" ] || renice -n 10 -g "$lane" >/dev/null
+done
 start_lane lane_spv "spvhdrs spvsrc" "spvtools spvhdrs" "glslang spvtools" \
   "shaderc spvhdrs spvtools glslang"
 run_stage lua sources
