@@ -7,7 +7,8 @@
 #   scripts/build-mpv.sh BUILD_DIR      ->  BUILD_DIR/third_party/mpv/mpv.exe (and ffmpeg.exe),
 #                                           mpv 0.35.1 with FFmpeg 5.1
 #                                       ->  BUILD_DIR/third_party/mpv-0.40/mpv.exe,
-#                                           mpv 0.40.0 with FFmpeg 7.1 and libplacebo
+#                                           mpv 0.40.0 with FFmpeg 7.1 and libplacebo, and
+#                                           Direct3D 11 (shaderc, SPIRV-Cross) beside OpenGL
 # Every stage leaves a stamp under third_party/stamps/; a stamp holds a hash of the stage's own
 # commands and of the stamps it builds on, so editing one stage redoes it and what follows, and a
 # run with nothing to do is instant. Each stage's output goes to third_party/logs/STAGE.log.
@@ -28,6 +29,9 @@ out=$tp/mpv
 # that neither build can pick up the other's FFmpeg. Lua and libass come from prefix for both.
 src40=$tp/src-0.40
 prefix40=$tp/prefix-0.40
+# The shader compilers Direct3D 11 needs (SPIRV-Headers, SPIRV-Tools, glslang, shaderc,
+# SPIRV-Cross): sources of their own, installed into 0.40's prefix, the only build that links them.
+srcspv=$tp/src-spirv
 out40=$tp/mpv-0.40
 meson_trixie=$tp/meson-trixie
 jobs=$(nproc)
@@ -51,7 +55,9 @@ say() { printf 'mpv build: %-9s %s\n' "$1" "$2"; }
 # Helpers only some stages call; their text is part of those stages' stamps alone, so adding one
 # leaves every other stamp as it was.
 declare -A stage_helpers=([sources]=write_apt_config [trixie]=write_apt_config
-                          [placebo]=config_040 [mpv040]=config_040)
+                          [spvsrc]=unpack_source [placebo]=config_040 [mpv040]=config_040
+                          [spvtools]=config_cmake [glslang]=config_cmake [shaderc]=config_cmake
+                          [spvcross]=config_cmake)
 
 # Fixes to a stage's sources that only some build machines need (their headers, say): a fix runs
 # before its stage, and its text is part of that stage's stamp only where it is needed, so a
@@ -133,15 +139,16 @@ EOF
 }
 
 # A command, or for the Python modules libplacebo's build imports, a path.
-tool_probes=(meson ninja nasm yasm pkg-config dpkg-source patch xz bzip2 make python3
+tool_probes=(meson ninja cmake nasm yasm pkg-config dpkg-source patch xz bzip2 make python3
              "$cc" "$cxx" "$host-windres" "$host-ar" "$host-dlltool"
              /usr/lib/python3/dist-packages/glad /usr/lib/python3/dist-packages/jinja2)
 # meson is bookworm's 1.0 for the 0.35.1 build; mpv 0.40 needs a newer one (stage_trixie).
 # libplacebo generates its OpenGL loader with glad and its shaders' C code with jinja2; bookworm
 # has both (Debian's own libplacebo build uses them too), trixie's libplacebo source lacks them.
-tool_packages=(meson ninja-build nasm yasm pkg-config dpkg-dev patch xz-utils bzip2 make python3
-               gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-               mingw-w64-x86-64-dev python3-glad python3-jinja2)
+# The shader compilers build with CMake (the one the project itself builds with).
+tool_packages=(meson ninja-build cmake nasm yasm pkg-config dpkg-dev patch xz-utils bzip2 make
+               python3 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
+               binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev python3-glad python3-jinja2)
 
 missing_tools() {
   local p
@@ -239,6 +246,60 @@ stage_trixie() {
   dpkg-deb -x meson_*_all.deb "$meson_trixie"
 }
 
+# The shader compilers mpv 0.40's Direct3D 11 outputs need: gpu compiles its GLSL to SPIR-V with
+# shaderc (on glslang and SPIRV-Tools, on SPIRV-Headers) and translates that to HLSL with
+# SPIRV-Cross; libplacebo's backend, which gpu-next takes, does the same. Trixie's versions, as
+# its own mpv and libplacebo are built against, except SPIRV-Cross: the mirror serves none of
+# trixie's files for it, so it is bookworm's (the C API 0.54 of SDK 1.3.239; libplacebo asks for
+# 0.29 or later, mpv for any). Of some of trixie's packages the mirror serves the tarballs and
+# not the .dsc; unpack_source puts those together as dpkg-source would.
+stage_spvsrc() {
+  rm -rf "$srcspv"
+  mkdir -p "$srcspv"
+  cd "$srcspv"
+  # apt-get exits with an error when the mirror lacks one of a package's files, keeping those it
+  # fetched: each package on its own, and unpack_source says what is missing.
+  local pkg
+  for pkg in spirv-headers spirv-tools glslang shaderc; do
+    APT_CONFIG=$tp/apt-trixie/apt.conf apt-get source --download-only "$pkg" || true
+  done
+  APT_CONFIG=$tp/apt/apt.conf apt-get source --download-only spirv-cross || true
+  for pkg in spirv-headers spirv-tools glslang shaderc spirv-cross; do
+    unpack_source "$pkg"
+  done
+}
+
+# unpack_source PKG: PKG's sources in a directory named PKG, with Debian's patches applied. With
+# the .dsc, dpkg-source does it; without it, the upstream tarball and Debian's own (apt checked
+# both against the signed Sources index as it fetched them) are unpacked, and the patches of
+# debian/patches/series applied in order, as dpkg-source applies them.
+unpack_source() {
+  local pkg=$1 dsc orig debian patch
+  # A pattern that matches nothing is no error here (set -e, pipefail).
+  dsc=$(compgen -G "${pkg}_*.dsc" | head -n 1 || true)
+  if [ -n "$dsc" ]; then
+    dpkg-source -x "$dsc" "$pkg"
+    return
+  fi
+  orig=$(compgen -G "${pkg}_*.orig.tar.*" | grep -v '\.asc$' | head -n 1 || true)
+  debian=$(compgen -G "${pkg}_*.debian.tar.*" | head -n 1 || true)
+  if [ -z "$orig" ]; then
+    echo "$pkg: the mirror served neither its .dsc nor its upstream tarball"
+    return 1
+  fi
+  echo "$pkg: no .dsc served; unpacking $orig${debian:+ and $debian}"
+  mkdir "$pkg"
+  tar -xf "$orig" -C "$pkg" --strip-components=1
+  [ -n "$debian" ] || return 0
+  tar -xf "$debian" -C "$pkg"
+  [ -f "$pkg/debian/patches/series" ] || return 0
+  sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$pkg/debian/patches/series" |
+    while read -r patch; do
+      echo "applying $patch"
+      patch -d "$pkg" -p1 --no-backup-if-mismatch <"$pkg/debian/patches/$patch"
+    done
+}
+
 # mingw-w64 12 (Debian 13) added KSDATAFORMAT_SUBTYPE_IEC61937_DOLBY_DIGITAL and _DTS to
 # ksmedia.h, built from mmreg.h's WAVE_FORMAT_DOLBY_AC3_SPDIF and WAVE_FORMAT_DTS, without
 # including mmreg.h. mpv 0.35.1's WASAPI output includes ksguid.h (which makes ksmedia.h define
@@ -254,6 +315,32 @@ fix_mpv_mmreg() {
 
 ksmedia_needs_mmreg() {
   ! printf '#include <windows.h>\n#include <ksguid.h>\n#include <ksmedia.h>\n' |
+    "$cc" -fsyntax-only -x c - >/dev/null 2>&1
+}
+
+# mpv 0.40's Direct3D 11 code needs DirectX headers newer than bookworm's mingw-w64 (10) has:
+# IDXGIInfoQueue (dxgidebug.h, mingw-w64 11) and the G24 colour spaces (dxgicommon.h). There it
+# takes trixie's Direct3D 11 and DXGI headers, from its mingw-w64-common package (the headers,
+# the same for every architecture), from a directory named first on its include path, so that
+# meson's checks of those headers see them too. They declare interfaces only: mpv loads d3d11.dll
+# and dxgi.dll at run time. Only for headers that need it (dx_headers_too_old).
+fix_mpv040_dx_headers() {
+  dx_include=$tp/mingw-w64-dx
+  (
+    rm -rf "$dx_include" "$tp/mingw-w64-common" && mkdir -p "$dx_include" "$tp/mingw-w64-common"
+    cd "$tp/mingw-w64-common"
+    APT_CONFIG=$tp/apt-trixie/apt.conf apt-get download mingw-w64-common
+    dpkg-deb --fsys-tarfile mingw-w64-common_*_all.deb | tar -x --wildcards \
+      './usr/share/mingw-w64/include/d3d11*.h' './usr/share/mingw-w64/include/dxgi*.h' \
+      './usr/share/mingw-w64/include/d3dcommon.h'
+    cp usr/share/mingw-w64/include/*.h "$dx_include/"
+  )
+}
+
+dx_headers_too_old() {
+  ! printf '#include <windows.h>\n#include <dxgi1_6.h>\n#include <dxgidebug.h>\n%s\n%s\n' \
+    'IDXGIInfoQueue *queue;' \
+    'int space = DXGI_COLOR_SPACE_RGB_STUDIO_G24_NONE_P709;' |
     "$cc" -fsyntax-only -x c - >/dev/null 2>&1
 }
 
@@ -462,6 +549,131 @@ pkg_config_libdir = ['$prefix40/lib/pkgconfig', '$prefix/lib/pkgconfig']
 EOF
 }
 
+# What the CMake stages (the shader compilers) share: the cross toolchain, -O2 as everywhere
+# else (CMake's Release is -O3), static libraries only, installed into 0.40's prefix. The file is
+# written to a temporary name and moved, as stages of two lanes may write it at the same time.
+config_cmake() {
+  local file=$tp/cross.cmake.$BASHPID
+  cat >"$file" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER $cc)
+set(CMAKE_CXX_COMPILER $cxx)
+set(CMAKE_RC_COMPILER $host-windres)
+set(CMAKE_AR $(command -v $host-ar) CACHE FILEPATH "")
+set(CMAKE_RANLIB $(command -v $host-ranlib) CACHE FILEPATH "")
+set(CMAKE_FIND_ROOT_PATH $prefix40)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+  mv "$file" "$tp/cross.cmake"
+  cmake_040=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$tp/cross.cmake" -DCMAKE_BUILD_TYPE=Release
+             -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
+             -DCMAKE_C_FLAGS=-pipe -DCMAKE_CXX_FLAGS=-pipe
+             -DCMAKE_INSTALL_PREFIX="$prefix40" -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF)
+}
+
+# SPIR-V's own headers (the grammar SPIRV-Tools generates its tables from stays in the source).
+stage_spvhdrs() {
+  mkdir -p "$prefix40/include"
+  rm -rf "$prefix40/include/spirv"
+  cp -r "$srcspv/spirv-headers/include/spirv" "$prefix40/include/"
+}
+
+# SPIRV-Tools: the core library (validator, disassembler) and the optimizer, which shaderc and
+# glslang run; not the reducer, linker, linter, differ, tools or tests, which nothing here links,
+# so only those two targets and the pkg-config file glslang looks for are built, and installed
+# by hand (its install step wants them all).
+stage_spvtools() {
+  local b=$obj/spvtools
+  config_cmake
+  rm -rf "$b"
+  cmake -S "$srcspv/spirv-tools" -B "$b" "${cmake_040[@]}" \
+    -DSPIRV-Headers_SOURCE_DIR="$srcspv/spirv-headers" -DSPIRV_SKIP_EXECUTABLES=ON \
+    -DSPIRV_SKIP_TESTS=ON -DSPIRV_WERROR=OFF -DSPIRV_TOOLS_BUILD_STATIC=ON
+  ninja -C "$b" -j "$jobs" SPIRV-Tools-static SPIRV-Tools-opt spirv-tools-pkg-config
+  mkdir -p "$prefix40/lib/pkgconfig" "$prefix40/include/spirv-tools"
+  cp "$b/source/libSPIRV-Tools.a" "$b/source/opt/libSPIRV-Tools-opt.a" "$prefix40/lib/"
+  cp "$b/SPIRV-Tools.pc" "$prefix40/lib/pkgconfig/"
+  cp "$srcspv/spirv-tools/include/spirv-tools/"*.h* "$prefix40/include/spirv-tools/"
+}
+
+# glslang, GLSL to SPIR-V, with its HLSL front end: shaderc calls into it (setHlslIoMapping) and
+# its headers lay out types differently without it. Debian's patches have it find SPIRV-Tools
+# through pkg-config, and use it (the optimizer, the validator) when found; its headers are then
+# taken to be where the system's are, so their directory is named here.
+stage_glslang() {
+  local b=$obj/glslang
+  config_cmake
+  export PKG_CONFIG_LIBDIR=$prefix40/lib/pkgconfig
+  rm -rf "$b"
+  cmake -S "$srcspv/glslang" -B "$b" "${cmake_040[@]}" \
+    -DCMAKE_CXX_FLAGS="-pipe -I$prefix40/include" -DBUILD_EXTERNAL=OFF \
+    -DENABLE_GLSLANG_BINARIES=OFF -DENABLE_SPVREMAPPER=OFF -DGLSLANG_TESTS=OFF \
+    -DGLSLANG_ENABLE_INSTALL=ON
+  ninja -C "$b" -j "$jobs"
+  ninja -C "$b" install
+}
+
+# shaderc's two libraries, built against the glslang and SPIRV-Tools above as Debian builds it
+# against its own packages (its patches take the bundled third_party out and name the static
+# library shaderc_static), without glslc, tests or examples. The pkg-config file mpv and
+# libplacebo find is our own: a static link names every library beneath.
+stage_shaderc() {
+  local b=$obj/shaderc version
+  local libs="-lshaderc_static -lshaderc_util -lglslang -lSPIRV-Tools-opt -lSPIRV-Tools -lstdc++"
+  config_cmake
+  rm -rf "$b"
+  cmake -S "$srcspv/shaderc" -B "$b" "${cmake_040[@]}" \
+    -DCMAKE_CXX_FLAGS="-pipe -I$prefix40/include" -Dglslang_SOURCE_DIR="$prefix40/include/glslang" \
+    -DSPIRV-Headers_SOURCE_DIR="$srcspv/spirv-headers" -DSHADERC_SKIP_TESTS=ON \
+    -DSHADERC_SKIP_EXAMPLES=ON -DSHADERC_SKIP_COPYRIGHT_CHECK=ON -DSHADERC_SKIP_INSTALL=ON \
+    -DSHADERC_ENABLE_WERROR_COMPILE=OFF
+  ninja -C "$b" -j "$jobs" shaderc_static shaderc_util
+  mkdir -p "$prefix40/include/shaderc" "$prefix40/lib/pkgconfig"
+  cp "$b/libshaderc/libshaderc_static.a" "$b/libshaderc_util/libshaderc_util.a" "$prefix40/lib/"
+  cp "$srcspv/shaderc/libshaderc/include/shaderc/"*.h* "$prefix40/include/shaderc/"
+  version=$(dpkg-parsechangelog -l "$srcspv/shaderc/debian/changelog" -S Version)
+  cat >"$prefix40/lib/pkgconfig/shaderc.pc" <<EOF
+prefix=$prefix40
+Name: shaderc
+Description: GLSL to SPIR-V compiler library, static, with glslang and SPIRV-Tools
+Version: ${version%-*}
+Libs: -L\${prefix}/lib $libs
+Cflags: -I\${prefix}/include
+EOF
+}
+
+# SPIRV-Cross, SPIR-V to HLSL, with its C API, which mpv and libplacebo call; of its outputs only
+# GLSL (HLSL builds on it) and HLSL. Both look for the C API as the shared library's
+# spirv-cross-c-shared; ours names the static libraries.
+stage_spvcross() {
+  local b=$obj/spvcross version
+  local libs="-lspirv-cross-c -lspirv-cross-hlsl -lspirv-cross-glsl -lspirv-cross-core -lstdc++"
+  config_cmake
+  rm -rf "$b"
+  cmake -S "$srcspv/spirv-cross" -B "$b" "${cmake_040[@]}" -DSPIRV_CROSS_CLI=OFF \
+    -DSPIRV_CROSS_ENABLE_TESTS=OFF -DSPIRV_CROSS_SHARED=OFF -DSPIRV_CROSS_STATIC=ON \
+    -DSPIRV_CROSS_ENABLE_C_API=ON -DSPIRV_CROSS_ENABLE_GLSL=ON -DSPIRV_CROSS_ENABLE_HLSL=ON \
+    -DSPIRV_CROSS_ENABLE_MSL=OFF -DSPIRV_CROSS_ENABLE_CPP=OFF -DSPIRV_CROSS_ENABLE_REFLECT=OFF \
+    -DSPIRV_CROSS_ENABLE_UTIL=OFF
+  ninja -C "$b" -j "$jobs"
+  ninja -C "$b" install
+  version=$(sed -n 's/^set(spirv-cross-abi-\(major\|minor\|patch\) \([0-9]*\))/\2/p' \
+    "$srcspv/spirv-cross/CMakeLists.txt" | paste -sd.)
+  mkdir -p "$prefix40/lib/pkgconfig"
+  cat >"$prefix40/lib/pkgconfig/spirv-cross-c-shared.pc" <<EOF
+prefix=$prefix40
+Name: spirv-cross-c-shared
+Description: SPIRV-Cross C API, static, with its GLSL and HLSL outputs
+Version: $version
+Libs: -L\${prefix}/lib $libs
+Cflags: -I\${prefix}/include/spirv_cross
+EOF
+}
+
 # The same cut-down FFmpeg as stage_ffmpeg, for mpv 0.40, which needs 6.1 or later. Only the
 # libraries: the test media come from 5.1's ffmpeg.exe. FFmpeg 7.1's configure insists on a C11
 # compiler for the build machine, which a fresh machine lacks, though with these components it
@@ -494,25 +706,29 @@ stage_ffmpeg71() {
   make install
 }
 
-# mpv 0.40 renders gpu-next through libplacebo, here its OpenGL renderer alone: Vulkan and
-# Direct3D 11 would need a shader compiler (glslang or shaderc) we do not build. The Vulkan
-# headers go where libplacebo looks for its own copy.
+# mpv 0.40 renders gpu-next through libplacebo, here with its Direct3D 11 and OpenGL renderers
+# (shaderc compiles its shaders for Direct3D 11, SPIRV-Cross translates them); not Vulkan, which
+# mpv's own build leaves out too. The Vulkan headers go where libplacebo looks for its own copy.
 stage_placebo() {
   local b=$obj/placebo
   config_040
   rm -rf "$b" "$src40/libplacebo/3rdparty/Vulkan-Headers"
   ln -s "$src40/vulkan-loader/vulkan-headers" "$src40/libplacebo/3rdparty/Vulkan-Headers"
   "${meson040[@]}" setup "$b" "$src40/libplacebo" "${meson_040[@]}" -Dauto_features=disabled \
-    -Dopengl=enabled -Dgl-proc-addr=enabled -Ddovi=enabled -Ddemos=false -Dtests=false
+    -Dopengl=enabled -Dgl-proc-addr=enabled -Dd3d11=enabled -Dshaderc=enabled -Ddovi=enabled \
+    -Ddemos=false -Dtests=false
   ninja -C "$b" -j "$jobs"
   "${meson040[@]}" install -C "$b" --no-rebuild
   # A few of its files are C++; a static link has to name the C++ runtime itself.
   sed -i 's/^Libs: .*/& -lstdc++/' "$prefix40/lib/pkgconfig/libplacebo.pc"
 }
 
-# As stage_mpv, plus libplacebo, which mpv 0.40 requires, and mpv's own Windows threads, its
-# default on Windows now, instead of winpthreads. Bookworm's mingw-w64 headers lack
-# CREATE_WAITABLE_TIMER_HIGH_RESOLUTION; mpv retries without the flag where Windows lacks it.
+# As stage_mpv, plus libplacebo, which mpv 0.40 requires, Direct3D 11 (first in mpv's own
+# choice of output on Windows, so what users run) with shaderc and SPIRV-Cross, and mpv's own
+# Windows threads, its default on Windows now, instead of winpthreads. Bookworm's mingw-w64
+# headers lack CREATE_WAITABLE_TIMER_HIGH_RESOLUTION; mpv retries without the flag where Windows
+# lacks it. Where they are too old for Direct3D 11, dx_include names newer ones
+# (fix_mpv040_dx_headers).
 stage_mpv040() {
   local b=$obj/mpv040
   config_040
@@ -525,10 +741,12 @@ stage_mpv040() {
   sed "s|^Cflags:.*|Cflags: -I$prefix40/include|" "$prefix/lib/pkgconfig/libass.pc" \
     >"$prefix40/lib/pkgconfig/libass.pc"
   "${meson040[@]}" setup "$b" "$src40/mpv" "${meson_040[@]}" -Dauto_features=disabled \
-    -Dprefer_static=true -Dc_args=-DCREATE_WAITABLE_TIMER_HIGH_RESOLUTION=0x2 \
+    -Dprefer_static=true \
+    -Dc_args="-DCREATE_WAITABLE_TIMER_HIGH_RESOLUTION=0x2${dx_include:+ -I$dx_include}" \
     -Dc_link_args="-static -static-libgcc" \
     -Dlibmpv=false -Dcplayer=true -Dlua=lua5.2 -Djavascript=disabled \
     -Dgl=enabled -Dgl-win32=enabled -Ddirect3d=enabled -Dwasapi=enabled \
+    -Dd3d11=enabled -Dshaderc=enabled -Dspirv-cross=enabled \
     -Dvector=enabled -Dwin32-threads=enabled \
     -Dlibavdevice=disabled -Dzlib=disabled -Diconv=disabled -Dmanpage-build=disabled
   if grep -q -- "-I$prefix/include[ \"]" "$b/compile_commands.json"; then
@@ -577,13 +795,23 @@ wait_lane() {
 
 run_stage tools
 if ksmedia_needs_mmreg; then stage_fixes[mpv]=fix_mpv_mmreg; fi
+if dx_headers_too_old; then stage_fixes[mpv040]=fix_mpv040_dx_headers; fi
 # Sources need the tools installed, not rebuilt when the list of tools changes.
 run_stage sources
 run_stage trixie
+run_stage spvsrc sources trixie
 # ffmpeg needs none of the other libraries, and its configure is one long serial shell run: it
-# builds beside them rather than before them. So do 0.40's FFmpeg and libplacebo.
+# builds beside them rather than before them. So do 0.40's FFmpeg and the shader compilers, each
+# built on the one before, with SPIRV-Cross, built on none, after FFmpeg 7.1. The shader
+# compilers are the longest chain and mpv 0.40 waits for them, so the two FFmpeg lanes yield to
+# them (a lane's later stages inherit its niceness): the machine is busy until the end either way.
 start_lane ffmpeg_lane "ffmpeg sources"
-start_lane lane_040 "ffmpeg71 trixie" "placebo trixie"
+start_lane lane_040 "ffmpeg71 trixie" "spvcross spvsrc"
+for lane in "$ffmpeg_lane" "$lane_040"; do
+  [ -z "$lane" ] || renice -n 10 -g "$lane" >/dev/null
+done
+start_lane lane_spv "spvhdrs spvsrc" "spvtools spvhdrs" "glslang spvtools" \
+  "shaderc spvhdrs spvtools glslang"
 run_stage lua sources
 run_stage fribidi sources
 run_stage freetype sources
@@ -591,7 +819,9 @@ run_stage harfbuzz sources
 run_stage libass freetype fribidi harfbuzz
 wait_lane ffmpeg_lane
 run_stage mpv lua libass ffmpeg
+wait_lane lane_spv
 wait_lane lane_040
-run_stage mpv040 trixie lua libass ffmpeg71 placebo
+run_stage placebo trixie shaderc spvcross
+run_stage mpv040 trixie lua libass ffmpeg71 placebo shaderc spvcross
 echo "mpv.exe: $out/mpv.exe"
 echo "mpv.exe 0.40: $out40/mpv.exe"

@@ -1,8 +1,13 @@
 // The real Tessoravin.dll against the real mpv, 0.35.1 and 0.40.0 (build/third_party/mpv and
 // mpv-0.40, built by scripts/build-mpv.sh), configured as a new user would, plus --ao=null
-// because Wine here has no audio device. Every case runs for each row of kVariants: each version
-// with its default video output (under Wine it replaces its window while it falls back to
-// direct3d) and with --vo=direct3d (one window), and 0.40 also with gpu-next, 0.41's default.
+// because Wine here has no audio device. Every case runs for each row of kVariants: 0.35.1 with
+// its default video output (under Wine it replaces its window while it falls back to direct3d)
+// and with --vo=direct3d (one window); 0.40 with its default output, which is what users run
+// (gpu on Direct3D 11, first in mpv's choice on Windows), with direct3d, with gpu and gpu-next
+// named on Direct3D 11, with gpu-next on OpenGL, and with Direct3D 11 made to fail so that mpv,
+// left to choose its GPU API, goes on to OpenGL. Each row that names an output checks in mpv's own log
+// (--log-file, in the test's folder) that mpv took it, so that a silent fallback cannot pass for
+// it.
 // mpv is started as the file manager starts it: with no standard handles, so that it runs in its
 // "pseudo-gui" mode (idle=once, no terminal), as on Windows.
 // The cases check windows, sizes, processes and what mpv itself reports on a pipe connection of
@@ -12,7 +17,11 @@
 // over its whole window.
 #include <gtest/gtest.h>
 
+#include <d3dcompiler.h>
+
+#include <cstdio>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -44,15 +53,62 @@ std::wstring FullPath(const std::wstring& path) {
 struct Variant {
     const wchar_t* folder;  // below build/third_party
     const wchar_t* params;
+    // The output mpv's log must show it took, as TakenOutput gives it ("gpu/d3d11"), or nullptr.
+    const char* takes;
+    // A GPU context its log must show it tried first, and left.
+    const char* leaves = nullptr;
+    // An environment variable (NAME=value) the player inherits for this row.
+    const wchar_t* environment = nullptr;
+    // Under Wine, why mpv shows no frame of the clip although it runs and presents: the row then
+    // checks what holds (embedding, reuse, resize, clear), not the picture nor playing a file to
+    // its end, and prints this.
+    const char* framelessUnderWine = nullptr;
 };
 constexpr Variant kVariants[] = {
-    {L"mpv", L""},
-    {L"mpv", L" --vo=direct3d"},
-    {L"mpv-0.40", L""},
-    {L"mpv-0.40", L" --vo=direct3d"},
-    // Wine's OpenGL is a software renderer, which gpu-next refuses without --gpu-sw.
-    {L"mpv-0.40", L" --vo=gpu-next --gpu-sw --gpu-context=win"},
+    {L"mpv", L"", nullptr},
+    {L"mpv", L" --vo=direct3d", "direct3d"},
+    {L"mpv-0.40", L"", "gpu/d3d11"},
+    {L"mpv-0.40", L" --vo=direct3d", "direct3d"},
+    // Wine's OpenGL is a software renderer, which gpu and gpu-next refuse without --gpu-sw.
+    {L"mpv-0.40", L" --vo=gpu-next --gpu-sw --gpu-context=win", "gpu-next/win"},
+    {L"mpv-0.40", L" --vo=gpu --gpu-api=d3d11", "gpu/d3d11"},
+    {L"mpv-0.40", L" --vo=gpu-next --gpu-api=d3d11", "gpu-next/d3d11", nullptr, nullptr,
+     "libplacebo uploads no frame on Wine's Direct3D 11, whose formats lack typed storage (mpv's log: \"Validation "
+     "failed: !params->storable || (fmt->caps & PL_FMT_CAP_TEXEL_STORAGE)\", \"Failed uploading frame!\"); the "
+     "pane shows one colour, (128,0,255), and mpv may end after the clip's end. gpu on Direct3D 11 shows the clip "
+     "in the same child window"},
+    // Direct3D 11 made to fail: Wine's adapter without 3D (no3d) gives mpv no device, and mpv,
+    // choosing the GPU API itself, goes on to OpenGL: also the row of gpu on OpenGL.
+    {L"mpv-0.40", L" --vo=gpu --gpu-sw", "gpu/win", "d3d11", L"WINE_D3D_CONFIG=renderer=no3d"},
 };
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Why mpv's Direct3D 11 cannot start here, or empty. mpv hands its shaders, as HLSL, to D3DCompile
+// (d3dcompiler_47.dll) before it makes its window; where that fails (Debian's Wine 8: mpv's log says
+// "Failed to compile clear() pixel shader") it leaves Direct3D 11. Tried here on that same shader,
+// as mpv compiles it for feature level 11.
+std::string Direct3D11Unusable() {
+    const HMODULE compiler = LoadLibraryW(L"d3dcompiler_47.dll");
+    if (!compiler) return "there is no d3dcompiler_47.dll";
+    const auto compile = reinterpret_cast<pD3DCompile>(reinterpret_cast<void*>(GetProcAddress(compiler, "D3DCompile")));
+    static constexpr char kClear[] =
+        "cbuffer ps_cbuf : register(b0) { float4 color : packoffset(c0); }\n"
+        "float4 main(float4 pos : SV_Position) : SV_Target { return color; }\n";
+    ID3DBlob* code = nullptr;
+    ID3DBlob* errors = nullptr;
+    const HRESULT hr = compile ? compile(kClear, sizeof kClear, nullptr, nullptr, nullptr, "main", "ps_5_0",
+                                         D3DCOMPILE_OPTIMIZATION_LEVEL3, 0, &code, &errors)
+                               : E_NOINTERFACE;
+    if (code) code->Release();
+    if (errors) errors->Release();
+    FreeLibrary(compiler);
+    if (SUCCEEDED(hr)) return "";
+    char why[160];
+    snprintf(why, sizeof why, "D3DCompile here fails on mpv's first shader, its clear() (0x%08lX)",
+             static_cast<unsigned long>(hr));
+    return why;
+}
 
 std::wstring RealMpv(const Variant& variant) {
     return FullPath(fakehost::ProgramFolder() + L"\\..\\..\\..\\third_party\\" + variant.folder + L"\\mpv.exe");
@@ -67,6 +123,44 @@ std::string JsonStringAt(const std::string& line, size_t open) {
         text += line[i];
     }
     return text;
+}
+
+// What mpv's log (--log-file) says it took: the video output that showed the file, and for gpu
+// and gpu-next the GPU context it kept, as "gpu/d3d11" or "direct3d"; empty before the output
+// showed anything. Each context's start is logged under the output's tag ("[vo/gpu/d3d11]
+// Initializing GPU context 'd3d11'") and mpv tries the next only when one fails, so the last
+// such line of that output before "VO: [gpu]" names the one it kept.
+std::string TakenOutput(const std::string& log) {
+    const size_t shown = log.find("VO: [");
+    if (shown == std::string::npos) return "";
+    const std::string output = log.substr(shown + 5, log.find(']', shown) - shown - 5);
+    const std::string tag = "[vo/" + output + "/", start = "Initializing GPU context '";
+    std::string context;
+    for (size_t line = 0; line < shown;) {
+        const size_t end = std::min(log.find('\n', line), shown);
+        const std::string text = log.substr(line, end - line);
+        const size_t name = text.find(start);
+        if (text.find(tag) != std::string::npos && name != std::string::npos)
+            context = text.substr(name + start.size(), text.find('\'', name + start.size()) - name - start.size());
+        line = end + 1;
+    }
+    return context.empty() ? output : output + "/" + context;
+}
+// The lines of mpv's log that say why a GPU context was left: each context it started, and its
+// outputs' warnings and errors; the first eight.
+std::string WhyLeft(const std::string& log) {
+    std::string why;
+    for (size_t line = 0, shown = 0; line < log.size() && shown < 8;) {
+        const size_t end = std::min(log.find('\n', line), log.size());
+        const std::string text = log.substr(line, end - line);
+        if ((text.find("[e][vo/") != std::string::npos || text.find("[f][vo/") != std::string::npos ||
+             text.find("[w][vo/") != std::string::npos || text.find("GPU context '") != std::string::npos)) {
+            why += "\n    " + text;
+            ++shown;
+        }
+        line = end + 1;
+    }
+    return why;
 }
 
 // Asks mpv for a property on a connection of the test's own, as a second client beside the
@@ -133,13 +227,32 @@ bool Embedded(HWND viewer) {
            IsWindowVisible(seen.window) && Fits(viewer, seen.window, client.right, client.bottom);
 }
 
+// The row's output, as mpv's log tells it. Where Direct3D 11 cannot start (noDirect3D11 says why),
+// a row whose output is mpv's own choice checks instead that mpv tried it and left it.
+void ExpectOutput(const Variant& variant, const std::string& log, const std::string& noDirect3D11) {
+    const bool onDirect3D11 = variant.takes && std::string(variant.takes).ends_with("/d3d11");
+    if (onDirect3D11 && !noDirect3D11.empty()) {
+        std::cout << "[   NOTE   ] mpv left Direct3D 11, as " << noDirect3D11 << ":" << WhyLeft(log) << std::endl;
+        EXPECT_NE(log.find("Initializing GPU context 'd3d11'"), std::string::npos) << WhyLeft(log);
+        EXPECT_FALSE(TakenOutput(log).ends_with("/d3d11")) << WhyLeft(log);
+        return;
+    }
+    if (variant.takes) {
+        EXPECT_EQ(TakenOutput(log), variant.takes) << WhyLeft(log);
+    }
+    if (variant.leaves) {
+        const std::string tried = std::string("Initializing GPU context '") + variant.leaves + "'";
+        EXPECT_NE(log.find(tried), std::string::npos) << WhyLeft(log);
+    }
+}
+
 class PlayerPane {
 public:
     PlayerPane(const std::wstring& extraParams, const std::wstring& player, bool readPictures = false)
         : pictures(readPictures), folder_(MakeTestFolder(L"media")) {
         fakehost::SetValue(L"mappings", L"video\tavi\t" + player + L"\naudio\twav\t" + player);
-        fakehost::SetValue(L"mpvParams", L"--force-window=yes --border=no --ao=null" + extraParams +
-                                             (pictures ? L" --keepaspect=no" : L""));
+        fakehost::SetValue(L"mpvParams", L"--force-window=yes --border=no --ao=null --log-file=\"" + MpvLog() + L"\"" +
+                                             extraParams + (pictures ? L" --keepaspect=no" : L""));
         dll_ = PluginDll::Load();
         pane_ = CreatePane(640, 360, pictures);
         viewer = dll_.CreateViewer ? dll_.CreateViewer(pane_, nullptr, 0) : nullptr;
@@ -181,17 +294,20 @@ public:
     // In the picture entries: whether the clip covers the pane, or none of it is left, within the
     // time. Elsewhere true.
     bool Shows(const std::wstring& clip, std::chrono::milliseconds within = kWait) const {
-        return !pictures || WaitUntil([&] { return ShareOf(clip) >= kCovered; }, within);
+        return !pictures || !judgeShown || WaitUntil([&] { return ShareOf(clip) >= kCovered; }, within);
     }
     bool Gone(const std::wstring& clip) const {
         return !pictures || WaitUntil([&] { return ShareOf(clip) == 0; }, kWait);
     }
+    // mpv's own log of this pane's player (each new player starts it anew).
+    std::wstring MpvLog() const { return folder_ + L"\\mpv.log"; }
     // For scripts/viewer-screenshot.sh.
     void HoldForScreenshot() const {
         if (pictures) HoldForScreenshotIfAsked(pane_);
     }
 
     const bool pictures;
+    bool judgeShown = true;  // whether Shows judges the picture (Variant::framelessUnderWine)
     HWND viewer = nullptr;
 
 private:
@@ -200,10 +316,37 @@ private:
     HWND pane_ = nullptr;
 };
 
+// Sets an environment variable (NAME=value) for as long as it lives.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(const wchar_t* assignment) {
+        if (!assignment) return;
+        const std::wstring text = assignment;
+        name_ = text.substr(0, text.find(L'='));
+        SetEnvironmentVariableW(name_.c_str(), text.substr(name_.size() + 1).c_str());
+    }
+    ~ScopedEnvironment() {
+        if (!name_.empty()) SetEnvironmentVariableW(name_.c_str(), nullptr);
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::wstring name_;
+};
+
 void RunRealPlayerCases(const Variant& variant, bool pictures = false) {
     if (const std::string why = PictureUnreadable(); pictures && !why.empty()) GTEST_SKIP() << why;
     const std::wstring mpv = RealMpv(variant), vo = variant.params;
     ASSERT_TRUE(FileExists(mpv)) << "no real mpv: scripts/build-mpv.sh builds it (make test runs it)";
+    // A row that names Direct3D 11 cannot run where it cannot start: mpv then ends at once.
+    const std::string noDirect3D11 = Direct3D11Unusable();
+    if (vo.find(L"--gpu-api=d3d11") != std::wstring::npos && !noDirect3D11.empty())
+        GTEST_SKIP() << "mpv cannot start Direct3D 11 here: " << noDirect3D11;
+    const bool judgeShown = !(variant.framelessUnderWine && UnderWine());
+    if (!judgeShown) std::cout << "[   NOTE   ] no frames to judge: " << variant.framelessUnderWine << std::endl;
+    if (variant.environment && !UnderWine()) GTEST_SKIP() << "the adapter without 3D is Wine's";
+    const ScopedEnvironment environment(variant.environment);
     // Directory Opus, a GUI program, has no standard handles, nor then has mpv; the test's console
     // handles would keep mpv out of the mode it runs in for users. The C runtime keeps its own.
     for (const DWORD handle : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) SetStdHandle(handle, nullptr);
@@ -211,6 +354,7 @@ void RunRealPlayerCases(const Variant& variant, bool pictures = false) {
         const char* name;
         bool picture;  // changes what the pane shows: run again in the picture entries
         std::function<void(PlayerPane&)> run;
+        bool framesNeeded = false;  // plays a clip through to its end
     } cases[] = {
         {"first load embeds, next files go over the pipe", true,
          [](PlayerPane& p) {
@@ -260,7 +404,8 @@ void RunRealPlayerCases(const Variant& variant, bool pictures = false) {
              EXPECT_TRUE(WaitUntil([&] { return MpvProperty(p.viewer, "eof-reached") == L"true"; }, kWait));
              p.LoadAndCheck(p.Clip(L"two.avi"), "next");
              EXPECT_EQ(CountLogLines(L"[LaunchAndEmbed] CreateProcessW OK"), 1);
-         }},
+         },
+         true},
         {"a file mpv cannot open leaves no last picture, and the next file shows", true,
          [](PlayerPane& p) {
              const std::wstring clip = p.Clip(L"one.avi");
@@ -292,12 +437,18 @@ void RunRealPlayerCases(const Variant& variant, bool pictures = false) {
          }},
     };
     for (const auto& c : cases) {
-        if (pictures && !c.picture) continue;
+        if ((pictures && !c.picture) || (c.framesNeeded && !judgeShown)) continue;
         SCOPED_TRACE(c.name);
         DeleteLog();
         PlayerPane player(vo, mpv, pictures);
         ASSERT_NE(player.viewer, nullptr);
+        player.judgeShown = judgeShown;
         c.run(player);
+        if (&c != &cases[0]) continue;
+        ExpectOutput(variant, ReadFileBytes(player.MpvLog()), noDirect3D11);
+        if (pictures)
+            std::cout << "[   NOTE   ] share of the pane in the clip's colour: "
+                      << player.ShareOf(player.Clip(L"three.avi")) << std::endl;
     }
     if (pictures) return;
 
@@ -337,10 +488,16 @@ TEST(RealPlayer, Mpv035WithDirect3D) { RunRealPlayerCases(kVariants[1]); }
 TEST(RealPlayer, Mpv040WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[2]); }
 TEST(RealPlayer, Mpv040WithDirect3D) { RunRealPlayerCases(kVariants[3]); }
 TEST(RealPlayer, Mpv040WithGpuNext) { RunRealPlayerCases(kVariants[4]); }
+TEST(RealPlayer, Mpv040WithGpuOnD3D11) { RunRealPlayerCases(kVariants[5]); }
+TEST(RealPlayer, Mpv040WithGpuNextOnD3D11) { RunRealPlayerCases(kVariants[6]); }
+TEST(RealPlayer, Mpv040FallingBackFromD3D11) { RunRealPlayerCases(kVariants[7]); }
 TEST(RealPlayerPicture, Mpv035WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[0], true); }
 TEST(RealPlayerPicture, Mpv035WithDirect3D) { RunRealPlayerCases(kVariants[1], true); }
 TEST(RealPlayerPicture, Mpv040WithItsDefaultVideoOutput) { RunRealPlayerCases(kVariants[2], true); }
 TEST(RealPlayerPicture, Mpv040WithDirect3D) { RunRealPlayerCases(kVariants[3], true); }
 TEST(RealPlayerPicture, Mpv040WithGpuNext) { RunRealPlayerCases(kVariants[4], true); }
+TEST(RealPlayerPicture, Mpv040WithGpuOnD3D11) { RunRealPlayerCases(kVariants[5], true); }
+TEST(RealPlayerPicture, Mpv040WithGpuNextOnD3D11) { RunRealPlayerCases(kVariants[6], true); }
+TEST(RealPlayerPicture, Mpv040FallingBackFromD3D11) { RunRealPlayerCases(kVariants[7], true); }
 
 }  // namespace
