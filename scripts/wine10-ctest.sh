@@ -162,6 +162,7 @@ chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   TESSORAVIN_WINEPREFIX="$build/wineprefix-wine10" \
   ${TESSORAVIN_SCREENSHOT_BMP:+TESSORAVIN_SCREENSHOT_BMP="$TESSORAVIN_SCREENSHOT_BMP"} \
+  ${TESSORAVIN_SCREENSHOT_CLIP:+TESSORAVIN_SCREENSHOT_CLIP="$TESSORAVIN_SCREENSHOT_CLIP"} \
   "$source_dir/scripts/wine-ctest.sh" "$build" -E '^dist\.' "$@"
 rc=$?
 set -e

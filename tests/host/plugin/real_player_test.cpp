@@ -17,12 +17,17 @@
 // over its whole window.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
 #include <d3dcompiler.h>
 
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fake_host.h"
@@ -246,6 +251,47 @@ void ExpectOutput(const Variant& variant, const std::string& log, const std::str
     }
 }
 
+// The clip scripts/viewer-screenshot.sh has the picture taken of, or empty.
+std::wstring ScreenshotClip() {
+    wchar_t clip[MAX_PATH] = {};
+    return GetEnvironmentVariableW(L"TESSORAVIN_SCREENSHOT_CLIP", clip, MAX_PATH) ? clip : L"";
+}
+
+// A plain file list in the left part of the window, as a lister shows one beside its viewer pane.
+constexpr int kFileListWidth = 300;
+void AddFileList(HWND window, int width, int height) {
+    const HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 0,
+                                      0, width, height, window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    const std::pair<const wchar_t*, int> columns[] = {{L"Name", 170}, {L"Size", 60}, {L"Type", 66}};
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = columns[i].second;
+        column.pszText = const_cast<wchar_t*>(columns[i].first);
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    const wchar_t* const files[][3] = {
+        {L"Concert.flac", L"28.4 MB", L"FLAC"}, {L"Holiday 2026.mkv", L"1.2 GB", L"MKV"},
+        {L"Interview.mp4", L"312 MB", L"MP4"},  {L"Test pattern.avi", L"9.6 MB", L"AVI"},
+        {L"Voice memo.m4a", L"2.1 MB", L"M4A"}, {L"Notes.txt", L"4 KB", L"Text"},
+    };
+    for (int row = 0; row < static_cast<int>(std::size(files)); ++row) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = row;
+        for (int column = 0; column < 3; ++column) {
+            item.iSubItem = column;
+            item.pszText = const_cast<wchar_t*>(files[row][column]);
+            SendMessageW(list, column ? LVM_SETITEMTEXTW : LVM_INSERTITEMW, column ? row : 0,
+                         reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    LVITEMW selected = {};
+    selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&selected));
+}
+
 class PlayerPane {
 public:
     PlayerPane(const std::wstring& extraParams, const std::wstring& player, bool readPictures = false)
@@ -254,8 +300,17 @@ public:
         fakehost::SetValue(L"mpvParams", L"--force-window=yes --border=no --ao=null --log-file=\"" + MpvLog() + L"\"" +
                                              extraParams + (pictures ? L" --keepaspect=no" : L""));
         dll_ = PluginDll::Load();
-        pane_ = CreatePane(640, 360, pictures);
-        viewer = dll_.CreateViewer ? dll_.CreateViewer(pane_, nullptr, 0) : nullptr;
+        // For scripts/viewer-screenshot.sh the pane stands beside a file list, as in a lister.
+        const int list = pictures && !ScreenshotClip().empty() ? kFileListWidth : 0;
+        pane_ = CreatePane(list + 640, 360, pictures);
+        if (list) {
+            // The viewer stays where the picture entries read the screen; the list goes left of it.
+            SetWindowPos(pane_, nullptr, kScreenReadingOrigin.x - list, kScreenReadingOrigin.y, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            AddFileList(pane_, list, 360);
+        }
+        const RECT area = {list, 0, list + 640, 360};
+        viewer = dll_.CreateViewer ? dll_.CreateViewer(pane_, &area, 0) : nullptr;
     }
     ~PlayerPane() {
         if (IsWindow(pane_)) DestroyWindow(pane_);
@@ -302,8 +357,12 @@ public:
     // mpv's own log of this pane's player (each new player starts it anew).
     std::wstring MpvLog() const { return folder_ + L"\\mpv.log"; }
     // For scripts/viewer-screenshot.sh.
+    // It plays the clip it is given (a moving test pattern) for a moment first.
     void HoldForScreenshot() const {
-        if (pictures) HoldForScreenshotIfAsked(pane_);
+        if (!pictures || ScreenshotClip().empty()) return;
+        EXPECT_EQ(Load(ScreenshotClip()), 1);
+        WaitUntil([] { return false; }, 2s);
+        HoldForScreenshotIfAsked(pane_);
     }
 
     const bool pictures;
