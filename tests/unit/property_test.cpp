@@ -48,23 +48,11 @@ private:
 
 std::string Shown(const std::wstring& text) { return testing::PrintToString(text); }
 
-const std::vector<std::wstring> kAliasPieces = {L"<path label=\"",
-                                                L"\"",
-                                                L"<pathstring>",
-                                                L"</pathstring>",
-                                                L"Tools",
-                                                L"HOME",
-                                                L"&amp;",
-                                                L"&#x41;",
-                                                L"&#",
-                                                L"D:\\x",
-                                                L"/tools",
-                                                L" ",
-                                                L"\r\n",
-                                                L"<",
-                                                L"&",
-                                                L";",
-                                                L"\u00e9"};
+// clang-format off
+const std::vector<std::wstring> kAliasPieces = {
+    L"<path label=\"", L"\"", L"<pathstring>", L"</pathstring>", L"Tools", L"HOME", L"&amp;", L"&#x41;", L"&#",
+    L"D:\\x", L"/tools", L" ", L"\r\n", L"<", L"&", L";", L"\u00e9"};
+// clang-format on
 
 // Any text scans without failing, and a file of any of its shapes repeated up to the largest
 // size the plug-in reads scans in time: a scan that searches past each alias grows with the
