@@ -16,8 +16,8 @@ namespace {
 // into the buffer and the OVERLAPPED until then. Write and Read return false on failure and on
 // time-out; TimedOut tells the two apart, Error gives the failure's code as it was taken there.
 // Each transfer waits on an event of its own in its OVERLAPPED, not on the pipe's handle: a server
-// that writes its reply and disconnects at once can leave a wait on the handle unwoken (Wine does,
-// about once in a thousand exchanges), and Windows itself promises the handle only while one
+// that writes its reply and disconnects at once can leave a wait on the handle unwoken (Wine did, a
+// few times in a thousand exchanges), and Windows itself promises the handle only while one
 // operation is pending on it.
 class BoundedPipe {
 public:
