@@ -169,7 +169,7 @@ std::string WhyLeft(const std::string& log) {
 }
 
 // Asks mpv for a property on a connection of the test's own, as a second client beside the
-// plug-in's; empty when mpv does not answer within kWait.
+// plug-in's; empty when mpv has no value for it (an error reply) or does not answer within kWait.
 std::wstring MpvProperty(HWND viewer, const char* name) {
     const std::wstring pipeName = L"\\\\.\\pipe\\dopus_mpv_" + std::to_wstring(reinterpret_cast<uintptr_t>(viewer));
     HANDLE pipe = CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -180,22 +180,26 @@ std::wstring MpvProperty(HWND viewer, const char* name) {
     DWORD done = 0;
     WriteFile(pipe, command.data(), static_cast<DWORD>(command.size()), &done, nullptr);
     std::string received, value;
+    bool answered = false;
     const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (value.empty() && GetTickCount64() < deadline) {
+    while (!answered && GetTickCount64() < deadline) {
         DWORD available = 0;
         if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) break;
         if (available == 0) {
+            // mpv's window, a child of the pane, may be waiting on this thread meanwhile.
+            PumpMessages();
             Sleep(5);
             continue;
         }
         std::string piece(available, '\0');
         if (!ReadFile(pipe, piece.data(), available, &done, nullptr)) break;
         received.append(piece, 0, done);
-        for (size_t end; value.empty() && (end = received.find('\n')) != std::string::npos;
-             received.erase(0, end + 1)) {
+        for (size_t end; !answered && (end = received.find('\n')) != std::string::npos; received.erase(0, end + 1)) {
             const std::string line = received.substr(0, end);
             const size_t data = line.find("\"data\":");
-            if (line.find("\"request_id\":77") == std::string::npos || data == std::string::npos) continue;
+            if (line.find("\"request_id\":77") == std::string::npos) continue;
+            answered = true;
+            if (data == std::string::npos) continue;
             value = line[data + 7] == '"' ? JsonStringAt(line, data + 7)
                                           : line.substr(data + 7, line.find_first_of(",}", data + 7) - data - 7);
         }
@@ -337,7 +341,11 @@ public:
     void LoadAndCheck(const std::wstring& path, const char* step, std::chrono::milliseconds within = kWait) const {
         ASSERT_EQ(Load(path), 1) << step;
         EXPECT_TRUE(Shows(path, within)) << step << ": " << ShareOf(path);
-        WaitUntil([] { return false; }, kSettle);
+        // mpv has settled once it plays the file on an output it has configured: a probe that failed,
+        // and the window it made, came before. A file without video may take the whole kSettle.
+        WaitUntil(
+            [&] { return MpvProperty(viewer, "path") == path && MpvProperty(viewer, "vo-configured") == L"true"; },
+            kSettle);
         EXPECT_TRUE(WaitUntil([&] { return Embedded(viewer); }, kWait)) << step;
         EXPECT_EQ(MpvProperty(viewer, "path"), path) << step;
     }
