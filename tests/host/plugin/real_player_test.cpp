@@ -522,7 +522,7 @@ void RunRealPlayerCases(const Variant& variant, bool pictures = false) {
     SCOPED_TRACE("with --keep-open=no mpv exits at the end, and the next load embeds a new one");
     {
         PlayerPane player(vo + L" --keep-open=no", mpv);
-        // The clip ends, and mpv with it, within the time LoadAndCheck lets mpv settle.
+        // The clip lasts a second: it ends, and mpv with it, well within kWait of the load.
         ASSERT_EQ(player.Load(player.Clip(L"one.avi")), 1);
         ASSERT_TRUE(WaitUntil([&] { return Embedded(player.viewer); }, kWait));
         const DWORD pid = PlayerIn(player.viewer).pid;
