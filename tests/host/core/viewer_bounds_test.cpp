@@ -158,6 +158,11 @@ TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedOrWaitingOnTheHostIsKept) {
         EXPECT_NE(GetFocus(), p.State()->childHwnd);
         EXPECT_EQ(Note("focused"), 0u);
     };
+    const auto clickInAnInactiveFrame = [](const ViewerHost& p) {
+        SetFocus(nullptr);  // an inactive frame's thread has no focus when the click arrives
+        ClickOnTheVideo(p);
+        SetFocus(FileList(p));
+    };
     const struct {
         const char* row;
         const wchar_t* mode;
@@ -191,13 +196,19 @@ TEST(ViewerBounds, AHungPlayerIsEndedAndOnePausedOrWaitingOnTheHostIsKept) {
          },
          true, playerNeverFocused},
         {"a click on the video of an inactive frame, whose activation focuses the file list", L"", nullptr, nullptr, 1,
-         8000,
-         [](const ViewerHost& p) {
-             SetFocus(nullptr);  // an inactive frame's thread has no focus when the click arrives
-             ClickOnTheVideo(p);
-             SetFocus(FileList(p));
-         },
-         true, [](const ViewerHost&) { EXPECT_TRUE(WaitUntil([] { return Note("focused") != 0; }, kPlayerWait)); }},
+         8000, clickInAnInactiveFrame, true,
+         [&](const ViewerHost& p) {
+             // A test program beside may take the foreground, and with it this thread's focus, before
+             // the player has answered (Windows and Wine 10 do): the pass then rightly gives up. The
+             // click comes again then, twice at most; while the frame keeps the foreground, it must work.
+             for (int click = 0; click < 3; ++click) {
+                 if (WaitUntil([] { return Note("focused") != 0; }, kPlayerWait)) return;
+                 if (GetForegroundWindow() == p.host) break;
+                 SetForegroundWindow(p.host);
+                 clickInAnInactiveFrame(p);
+             }
+             ADD_FAILURE() << "the player never got the focus";
+         }},
         {"waiting on the host while it is busy for 12 s", L"pokeparent", nullptr, nullptr, 1, 14000,
          [](const ViewerHost&) { Sleep(12000); }, true, nullptr},
     };
