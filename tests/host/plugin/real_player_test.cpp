@@ -343,9 +343,12 @@ public:
         EXPECT_TRUE(Shows(path, within)) << step << ": " << ShareOf(path);
         // mpv has settled once it plays the file on an output it has configured: a probe that failed,
         // and the window it made, came before. A file without video may take the whole kSettle.
-        WaitUntil(
-            [&] { return MpvProperty(viewer, "path") == path && MpvProperty(viewer, "vo-configured") == L"true"; },
-            kSettle);
+        // Asked every 100 ms, no more: each question is a connection of its own, where the plug-in
+        // makes one per file, and mpv 0.40 has been seen to crash with connections coming and going.
+        for (const auto end = std::chrono::steady_clock::now() + kSettle; std::chrono::steady_clock::now() < end;
+             WaitUntil([] { return false; }, 100ms)) {
+            if (MpvProperty(viewer, "path") == path && MpvProperty(viewer, "vo-configured") == L"true") break;
+        }
         EXPECT_TRUE(WaitUntil([&] { return Embedded(viewer); }, kWait)) << step;
         EXPECT_EQ(MpvProperty(viewer, "path"), path) << step;
     }
