@@ -12,7 +12,6 @@
 #include <string>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "fake_host.h"
@@ -93,24 +92,13 @@ inline void AwaitGone(HWND window) {
 }
 
 // The dialog shown over owner (the file-open dialog's caption depends on the system's language).
-// Found among the owner thread's windows, not as its active one: while a test program beside holds
-// the foreground, Wine 10 may leave the new dialog inactive.
+// Found among the top-level dialogs, not as the owner thread's active window: while a test
+// program beside holds the foreground, Wine 10 may leave the new dialog inactive.
 inline HWND AwaitOwnedDialog(HWND owner) {
-    return Await([&] {
-        std::pair<HWND, HWND> search = {owner, nullptr};  // the owner, the dialog found
-        EnumThreadWindows(
-            GetWindowThreadProcessId(owner, nullptr),
-            [](HWND window, LPARAM param) {
-                auto& [owner, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(param);
-                wchar_t kind[8] = {};
-                GetClassNameW(window, kind, 8);
-                if (GetWindow(window, GW_OWNER) != owner || !IsWindowVisible(window) || std::wstring(kind) != L"#32770")
-                    return TRUE;
-                found = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.second;
+    return Await([&]() -> HWND {
+        for (HWND dialog = nullptr; (dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr));)
+            if (GetWindow(dialog, GW_OWNER) == owner && IsWindowVisible(dialog)) return dialog;
+        return nullptr;
     });
 }
 
