@@ -38,10 +38,11 @@ UniqueHandle CreateKillOnCloseJob(HANDLE process) {
 // Waits one pause, letting through the messages other threads send to this one: the host's other
 // threads and the player itself may send to the viewer while its window is searched for, and must
 // not wait seconds for it. A message cuts the wait short; the pause then goes on for the rest of
-// its time, so that the search keeps its cadence. Only the player's end ends the pause early.
-// Such a message may clear the viewer, load another file into it or destroy it; the search checks
-// that after every pause.
-void PauseLettingSentMessagesThrough(HANDLE process) {
+// its time, so that the search keeps its cadence. Only the player's end ends the pause early, or a
+// message that stopped this player: one that cleared the viewer, loaded another file into it or
+// destroyed it. KillChild has then closed the process handle, and the host may already hold its
+// value again for a mutex or an event of its own, whose signal a further wait would take.
+void PauseLettingSentMessagesThrough(const ViewerWindowState& state, uint64_t launch, HANDLE process) {
     const DWORD count = process ? 1 : 0;
     const ULONGLONG end = GetTickCount64() + kChildSearchPauseMs;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
@@ -50,6 +51,7 @@ void PauseLettingSentMessagesThrough(HANDLE process) {
         if (woke != WAIT_OBJECT_0 + count) return;  // the player ended, the time is up, or the wait failed
         MSG ignored;
         PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // dispatches what was sent
+        if (state.launch != launch) return;
     }
 }
 
@@ -68,7 +70,7 @@ WindowSearch SearchPlayerWindow(HWND viewer, const ViewerWindowState& state, uin
         if (PlayerEnded(state.process.Get(), state.job.Get())) return WindowSearch::PlayerEnded;
         // A launcher that has exited leaves no handle to wait on: the job tells when the player ends.
         const bool exited = WaitForSingleObject(state.process.Get(), 0) == WAIT_OBJECT_0;
-        PauseLettingSentMessagesThrough(exited ? nullptr : state.process.Get());
+        PauseLettingSentMessagesThrough(state, launch, exited ? nullptr : state.process.Get());
     }
 }
 
