@@ -259,6 +259,10 @@ void EmbedPlayerWindow(HWND viewer, const ViewerWindowState& state, bool noticeD
 
 void ResizeChild(HWND viewer, const ViewerWindowState& state) {
     if (!state.childHwnd || !IsWindow(state.childHwnd)) return;
+    if (state.hostSize) {
+        MovePlayerWindow(state.childHwnd, state.hostSize->cx, state.hostSize->cy);
+        return;
+    }
     RECT client = {};
     GetClientRect(viewer, &client);
     MovePlayerWindow(state.childHwnd, client.right, client.bottom);

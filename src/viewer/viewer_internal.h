@@ -99,8 +99,8 @@ HWND FindPlayerWindow(HWND viewer, const ViewerWindowState& state);
 HWND FollowPlayerWindow(HWND viewer, ViewerWindowState& state);
 // Enables, shows and fits the window the state holds, none of it waiting on the player.
 void EmbedPlayerWindow(HWND viewer, const ViewerWindowState& state, bool noticeDelay);
-// Fits the player's window to the viewer's client area, without waiting for the player; nothing
-// when there is no such window.
+// Fits the player's window to the viewer's client area, or to the size the host last gave it
+// (hostSize), without waiting for the player; nothing when there is no such window.
 void ResizeChild(HWND viewer, const ViewerWindowState& state);
 
 // Starts the watchdog over the player the state holds, on a thread of its own; its stop signal

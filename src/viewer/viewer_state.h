@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/handle.h"
@@ -22,6 +23,9 @@ struct ViewerWindowState {
     bool embedded = false;      // its window was found once: a window it replaces it with is followed
     ULONGLONG followUntil = 0;  // the follow timer looks for a replaced window until this tick
     bool noticeShown = false;   // a notice stands where the player was, until the next placeholder
+    // The size the host last gave the player's window (0x8F08), until the viewer's own next WM_SIZE.
+    // It is the viewer's, not the player's: a window embedded later takes it, and KillChild keeps it.
+    std::optional<SIZE> hostSize;
     // How the viewer's last operations ended, for whoever reads the record; KillChild keeps them.
     LoadOutcome lastLoad = LoadOutcome::EmptyPath;
     LaunchOutcome lastLaunch = LaunchOutcome::NoWindow;

@@ -82,6 +82,9 @@ void OnHostResize(HWND hwnd, ViewerWindowState* state, LPARAM lParam) {
     const int width = static_cast<int>(packed & 0xFFFF);
     const int height = static_cast<int>(packed >> 16);
     if (!state || width == 0 || height == 0) return;
+    // Kept also while no window is held (the search has not found it yet, or no player runs): the
+    // window embedded next takes this size, not the client area's.
+    state->hostSize = SIZE{width, height};
     const HWND child = FollowPlayerWindow(hwnd, *state);
     if (!child || !IsWindow(child)) return;
     MovePlayerWindow(child, width, height);
@@ -89,6 +92,7 @@ void OnHostResize(HWND hwnd, ViewerWindowState* state, LPARAM lParam) {
 
 void OnSize(HWND hwnd, ViewerWindowState* state) {
     if (!state) return;
+    state->hostSize.reset();
     FollowPlayerWindow(hwnd, *state);
     ResizeChild(hwnd, *state);
 }
