@@ -24,52 +24,63 @@ namespace {
 
 enum class PlayerCall { Enable, EnableNoticingDelay, Focus, Move };
 
+// One call to make on the player's window: what, and for a move, the size.
+struct CallRequest {
+    PlayerCall call;
+    SIZE size;
+};
+
 // The calls a worker is making now, at most one of each kind per window: a player that never
-// answers must not collect a worker for every timer tick, click or resize. A move asked for
-// while one is under way waits for it, and only the latest size of those is made.
+// answers must not collect a worker for every timer tick, click or resize. A call asked for while
+// one of its kind is under way is made again by that worker once it is done, and of several asked
+// for meanwhile only the latest: a move to the latest size, a focus pass that a click asked for as
+// the last pass was ending.
 class CallsInFlight {
 public:
     // True when a worker is to make the call; false when one for it is already under way.
     // The lock is always a scoped one: a failed allocation in push_back must not leave it held, or
-    // every later resize, focus pass and worker's End would wait for it for ever. An SRW lock, not
+    // every later resize, focus pass and worker's Next would wait for it for ever. An SRW lock, not
     // std::mutex: winpthreads' mutex leaves a thread and a handle behind under Wine 10.
     bool Begin(HWND child, PlayerCall call, SIZE size = {}) {
         const ExclusiveLock guard(lock_);
         if (Call* current = Find(child, call)) {
-            current->size = size;
-            current->sizePending = true;
+            current->next = {call, size};
+            current->pending = true;
             return false;
         }
-        calls_.push_back({child, Kind(call), size, true});
+        calls_.push_back({child, Kind(call), {call, size}, true});
         return true;
     }
-    void End(HWND child, PlayerCall call) {
+    // The call the worker makes next; nothing once none is pending, and the record has ended,
+    // under the lock, so that no call asked for is lost.
+    std::optional<CallRequest> Next(HWND child, PlayerCall call) {
         const ExclusiveLock guard(lock_);
-        std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
+        Call* current = Find(child, call);
+        if (current && current->pending) {
+            current->pending = false;
+            return current->next;
+        }
+        End(child, call);
+        return std::nullopt;
+    }
+    // Drops the record, with whatever was asked for meanwhile: for a worker that could not start
+    // or failed.
+    void Drop(HWND child, PlayerCall call) {
+        const ExclusiveLock guard(lock_);
+        End(child, call);
     }
     // Whether any call on the window is under way or still to be made.
     bool Any(HWND child) {
         const ExclusiveLock guard(lock_);
         return std::any_of(calls_.begin(), calls_.end(), [&](const Call& c) { return c.child == child; });
     }
-    // The size the move worker makes next; nothing once none is pending, and the move has ended.
-    std::optional<SIZE> NextMove(HWND child) {
-        const ExclusiveLock guard(lock_);
-        Call* move = Find(child, PlayerCall::Move);
-        if (move && move->sizePending) {
-            move->sizePending = false;
-            return move->size;
-        }
-        std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == PlayerCall::Move; });
-        return std::nullopt;
-    }
 
 private:
     struct Call {
         HWND child;
         PlayerCall kind;
-        SIZE size;  // a move's latest size
-        bool sizePending;
+        CallRequest next;  // the latest call asked for
+        bool pending;      // and not made yet
     };
     static PlayerCall Kind(PlayerCall call) {
         return call == PlayerCall::EnableNoticingDelay ? PlayerCall::Enable : call;
@@ -78,6 +89,9 @@ private:
         const auto it = std::find_if(calls_.begin(), calls_.end(),
                                      [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
         return it == calls_.end() ? nullptr : &*it;
+    }
+    void End(HWND child, PlayerCall call) {
+        std::erase_if(calls_, [&](const Call& c) { return c.child == child && c.kind == Kind(call); });
     }
     SRWLOCK lock_ = SRWLOCK_INIT;
     std::vector<Call> calls_;
@@ -127,24 +141,18 @@ void FocusFromWorker(HWND child) {
     }
 }
 
-// Each move waits until the player's thread has taken it, or the player is gone.
-void MoveFromWorker(HWND child) {
-    while (const std::optional<SIZE> size = callsInFlight.NextMove(child))
-        SetWindowPos(child, nullptr, 0, 0, size->cx, size->cy, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void MakeCall(const WorkerRequest& request) {
+// Each call returns when the player's thread has taken it, or when the player is gone.
+void MakeCall(HWND child, const CallRequest& request) {
     switch (request.call) {
         case PlayerCall::EnableNoticingDelay:
-            if (!PlayerAnswers(request.child, kPlayerAnswerTimeoutMs))
+            if (!PlayerAnswers(child, kPlayerAnswerTimeoutMs))
                 LogPrintf(L"%s  player not answering yet, its window is enabled when it does", kLaunchTag);
             [[fallthrough]];
-        case PlayerCall::Enable:
-            // Returns when the player's thread has taken the message, or when the player is gone.
-            EnableWindow(request.child, TRUE);
+        case PlayerCall::Enable: EnableWindow(child, TRUE); break;
+        case PlayerCall::Focus: FocusFromWorker(child); break;
+        case PlayerCall::Move:
+            SetWindowPos(child, nullptr, 0, 0, request.size.cx, request.size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
             break;
-        case PlayerCall::Focus: FocusFromWorker(request.child); break;
-        case PlayerCall::Move: MoveFromWorker(request.child); break;
     }
 }
 
@@ -153,12 +161,12 @@ DWORD WINAPI RunPlayerCall(void* param) {
     delete static_cast<WorkerRequest*>(param);
     // Nothing may unwind out of this thread: it runs inside the file manager's process.
     try {
-        MakeCall(request);
+        while (const std::optional<CallRequest> next = callsInFlight.Next(request.child, request.call))
+            MakeCall(request.child, *next);
     } catch (...) {
         LogPrintf(L"[RunPlayerCall] unexpected failure in a call on window 0x%p", request.child);
+        callsInFlight.Drop(request.child, request.call);
     }
-    // A move's record ends in NextMove, under the lock, so that no size asked for is lost.
-    if (request.call != PlayerCall::Move) callsInFlight.End(request.child, request.call);
     FreeLibraryAndExitThread(request.module, 0);
 }
 
@@ -176,7 +184,7 @@ void RunOnWorker(HWND child, PlayerCall call, SIZE size = {}) {
         delete request;
         FreeLibrary(module);
     }
-    callsInFlight.End(child, call);
+    callsInFlight.Drop(child, call);
 }
 
 bool IsViewersChild(HWND viewer, HWND child) {

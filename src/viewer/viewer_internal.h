@@ -79,7 +79,8 @@ void MovePlayerWindow(HWND child, int width, int height);
 // Enables the window from a worker thread; noticeDelay logs when the player does not answer at once.
 void EnablePlayerWindow(HWND child, bool noticeDelay = false);
 // Gives the player's window the keyboard focus, from a worker thread, if the player answers and
-// the focus is still on the viewer or the player by then.
+// the focus is still on the viewer or the player by then. A pass asked for while one is under way
+// is made again after it: the earlier one may already have looked at the focus.
 void PassFocusToPlayer(HWND child);
 // True when the window's thread takes a message within the time. Never call it on the host's thread.
 bool PlayerAnswers(HWND child, UINT timeoutMs);
