@@ -13,29 +13,31 @@ namespace {
 
 // The pipe's transfers, each bounded by the one deadline of the whole exchange. A transfer still
 // pending at the deadline is cancelled and its completion awaited, because the kernel may write
-// into the buffer and the OVERLAPPED until then. Write and Read return false on failure and on
-// time-out; TimedOut tells the two apart, Error gives the failure's code as it was taken there.
+// into the buffer and the OVERLAPPED until then. Write and Read return false on failure; Failed
+// tells which way, Error gives the failure's code as it was taken there.
 // Each transfer waits on an event of its own in its OVERLAPPED, not on the pipe's handle: a server
 // that writes its reply and disconnects at once can leave a wait on the handle unwoken (Wine did, a
 // few times in a thousand exchanges), and Windows itself promises the handle only while one
 // operation is pending on it.
 class BoundedPipe {
 public:
+    enum class Failure { None, NoEvent, Transfer, TimedOut };
+
     BoundedPipe(HANDLE pipe, ULONGLONG deadline) : pipe_(pipe), deadline_(deadline) {}
 
     bool Write(const void* data, DWORD size, DWORD& done) {
         done = 0;
         Transfer transfer;
-        if (!transfer.event) return Fail(GetLastError());
+        if (!transfer.event) return Fail(Failure::NoEvent, GetLastError());
         return Finish(WriteFile(pipe_, data, size, nullptr, &transfer.overlapped), transfer.overlapped, done);
     }
     bool Read(void* data, DWORD size, DWORD& done) {
         done = 0;
         Transfer transfer;
-        if (!transfer.event) return Fail(GetLastError());
+        if (!transfer.event) return Fail(Failure::NoEvent, GetLastError());
         return Finish(ReadFile(pipe_, data, size, nullptr, &transfer.overlapped), transfer.overlapped, done);
     }
-    bool TimedOut() const { return timedOut_; }
+    Failure Failed() const { return failed_; }
     DWORD Error() const { return error_; }
 
 private:
@@ -49,21 +51,22 @@ private:
     bool Finish(BOOL immediate, OVERLAPPED& overlapped, DWORD& done) {
         if (!immediate) {
             const DWORD started = GetLastError();
-            if (started != ERROR_IO_PENDING) return Fail(started);
+            if (started != ERROR_IO_PENDING) return Fail(Failure::Transfer, started);
             const DWORD waited = WaitForSingleObject(overlapped.hEvent, Remaining());
             if (waited != WAIT_OBJECT_0) {
-                const DWORD waitError = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
-                timedOut_ = waited == WAIT_TIMEOUT;
+                const bool timedOut = waited == WAIT_TIMEOUT;
+                const DWORD waitError = timedOut ? ERROR_TIMEOUT : GetLastError();
                 CancelIoEx(pipe_, &overlapped);
                 GetOverlappedResult(pipe_, &overlapped, &done, TRUE);
                 done = 0;
-                return Fail(waitError);
+                return Fail(timedOut ? Failure::TimedOut : Failure::Transfer, waitError);
             }
         }
-        return GetOverlappedResult(pipe_, &overlapped, &done, FALSE) || Fail(GetLastError());
+        return GetOverlappedResult(pipe_, &overlapped, &done, FALSE) || Fail(Failure::Transfer, GetLastError());
     }
 
-    bool Fail(DWORD error) {
+    bool Fail(Failure failure, DWORD error) {
+        failed_ = failure;
         error_ = error;
         return false;
     }
@@ -75,7 +78,7 @@ private:
 
     HANDLE pipe_;
     ULONGLONG deadline_;
-    bool timedOut_ = false;
+    Failure failed_ = Failure::None;
     DWORD error_ = 0;
 };
 
@@ -101,7 +104,8 @@ SendReport ReadReply(BoundedPipe& exchange) {
         reader.Feed(std::string_view(piece, got));
     }
     if (reader.Current() == ReplyLineReader::State::Overflow) return {SendOutcome::ReplyTooLong};
-    if (exchange.TimedOut()) return {SendOutcome::NoReplyInTime};
+    if (exchange.Failed() == BoundedPipe::Failure::TimedOut) return {SendOutcome::NoReplyInTime};
+    if (exchange.Failed() == BoundedPipe::Failure::NoEvent) return {SendOutcome::NoEvent, exchange.Error()};
     SendReport replied(reader.Accepted() ? SendOutcome::Sent : SendOutcome::Refused);
     replied.reply = reader.Current() == ReplyLineReader::State::Reply ? reader.Line() + '\n' : reader.Rest();
     return replied;
@@ -111,9 +115,13 @@ SendReport ReadReply(BoundedPipe& exchange) {
 SendReport WriteAll(BoundedPipe& exchange, std::string_view bytes) {
     const DWORD length = static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!exchange.Write(bytes.data(), length, written))
-        return exchange.TimedOut() ? SendReport(SendOutcome::NoReplyInTime)
-                                   : SendReport(SendOutcome::WriteFailed, exchange.Error());
+    if (!exchange.Write(bytes.data(), length, written)) {
+        switch (exchange.Failed()) {
+            case BoundedPipe::Failure::TimedOut: return {SendOutcome::NoReplyInTime};
+            case BoundedPipe::Failure::NoEvent: return {SendOutcome::NoEvent, exchange.Error()};
+            default: return {SendOutcome::WriteFailed, exchange.Error()};
+        }
+    }
     if (written != length) return {SendOutcome::WriteCut, written, length};
     return {SendOutcome::Sent};
 }

@@ -48,6 +48,7 @@ std::wstring SendText(const SendReport& r) {
         case SendOutcome::OpenFailed: return Format(L"CreateFileW failed, err=%lu", r.code);
         case SendOutcome::ServerUnknown: return Format(L"GetNamedPipeServerProcessId failed, err=%lu", r.code);
         case SendOutcome::NotThePlayer: return Format(L"pipe served by pid %lu, not the player; not sent", r.code);
+        case SendOutcome::NoEvent: return Format(L"CreateEventW failed, err=%lu", r.code);
         case SendOutcome::WriteFailed: return Format(L"WriteFile failed, err=%lu", r.code);
         // No error code to tell: the last one would be some other call's.
         case SendOutcome::WriteCut: return Format(L"wrote %lu of %lu bytes", r.code, r.of);

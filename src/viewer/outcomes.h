@@ -22,6 +22,7 @@ enum class SendOutcome {
     OpenFailed,      // CreateFileW failed (code: its error)
     ServerUnknown,   // GetNamedPipeServerProcessId failed (code: its error)
     NotThePlayer,    // another process serves the pipe (code: its pid), nothing sent
+    NoEvent,         // CreateEventW failed for a transfer's wait (code: its error)
     WriteFailed,     // WriteFile failed (code: its error)
     WriteCut,        // the write ended early (code: bytes written, of: bytes meant)
     NoReplyInTime,   // the exchange's deadline passed

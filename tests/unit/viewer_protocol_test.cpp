@@ -164,6 +164,7 @@ TEST(Outcomes, EachValueWritesItsOwnEntries) {
         {SendOutcomeEntries({SendOutcome::ServerUnknown, 6}), {send + L"GetNamedPipeServerProcessId failed, err=6"}},
         {SendOutcomeEntries({SendOutcome::NotThePlayer, 4242}),
          {send + L"pipe served by pid 4242, not the player; not sent"}},
+        {SendOutcomeEntries({SendOutcome::NoEvent, 8}), {send + L"CreateEventW failed, err=8"}},
         {SendOutcomeEntries({SendOutcome::WriteFailed, 232}), {send + L"WriteFile failed, err=232"}},
         {SendOutcomeEntries({SendOutcome::WriteCut, 10, 52}), {send + L"wrote 10 of 52 bytes"}},
         {SendOutcomeEntries({SendOutcome::NoReplyInTime}), {send + L"no reply within 2000 ms"}},
