@@ -329,6 +329,39 @@ DWORD ThreadCount() {
     return count;
 }
 
+std::map<DWORD, std::string> ThreadStarts() {
+    // ThreadQuerySetWin32StartAddress: the address the thread was created to run.
+    using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    std::map<DWORD, std::string> starts;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return starts;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
+        void* start = nullptr;
+        if (const HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID)) {
+            if (query) query(thread, 9, &start, sizeof(start), nullptr);
+            CloseHandle(thread);
+        }
+        HMODULE module = nullptr;
+        wchar_t path[MAX_PATH] = L"?";
+        if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               static_cast<const wchar_t*>(start), &module))
+            GetModuleFileNameW(module, path, MAX_PATH);
+        const std::wstring name = path;
+        char offset[32];
+        snprintf(
+            offset, sizeof(offset), "+0x%llx",
+            static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(start) - reinterpret_cast<uintptr_t>(module)));
+        starts[entry.th32ThreadID] = WideToUtf8(name.substr(name.find_last_of(L"\\/") + 1)) + offset;
+    }
+    CloseHandle(snapshot);
+    return starts;
+}
+
 DWORD GdiObjectCount() {
     if (const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return count;
     DWORD count = 0;

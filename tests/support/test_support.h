@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,9 @@ DWORD OpenHandleCount();
 // with its clip region, and adds one as the windows it repaints come and go.
 DWORD ThreadCount();
 DWORD GdiObjectCount();
+// This process's threads by id, each named by where it started ("module+0xoffset"), so that a
+// thread left over can be told from the test's own.
+std::map<DWORD, std::string> ThreadStarts();
 
 std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& s);

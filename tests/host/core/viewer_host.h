@@ -4,7 +4,13 @@
 // "audio" (mp3). The player records its command line and what it reads from its pipe.
 #include <windows.h>
 
+#include <map>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
+
+#include <gtest/gtest.h>
 
 #include "config/config_internal.h"
 #include "config/plugin_config.h"
@@ -56,6 +62,43 @@ inline void SettlePlayer(HWND child) {
     WaitUntil([child] { return !PlayerWindowCallsPending(child); }, kPlayerWait);
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+}
+
+// A count once it has held still for 100 ms, this thread's messages pumped meanwhile: the
+// plug-in's workers and watches may still be ending with their own handles and threads, and a
+// thread's end may wait for a message this one sends.
+inline DWORD Settled(DWORD (*count)()) {
+    DWORD now = count();
+    for (int i = 0; i < 50; ++i) {
+        WaitUntil([] { return false; }, std::chrono::milliseconds(100));
+        if (const DWORD again = std::exchange(now, count()); again == now) break;
+    }
+    return now;
+}
+
+// The handles, threads and GDI objects the test can count, taken once what the system makes once
+// has been made: after a first player, and after a thread of the test's own has come and gone.
+struct ThreadsAndHandles {
+    ThreadsAndHandles() {
+        std::thread([] {}).join();
+        handles = Settled(OpenHandleCount);
+        threads = Settled(ThreadCount);
+        gdi = Settled(GdiObjectCount);
+        starts = ThreadStarts();
+    }
+    DWORD handles = 0, threads = 0, gdi = 0;
+    std::map<DWORD, std::string> starts;
+};
+
+// The counts are back where they were; a leftover thread is named by where it started.
+inline void ExpectBackTo(const ThreadsAndHandles& before) {
+    EXPECT_EQ(Settled(OpenHandleCount), before.handles);
+    const DWORD threads = Settled(ThreadCount);
+    std::ostringstream leftover;
+    for (const auto& [id, start] : ThreadStarts())
+        if (!before.starts.contains(id)) leftover << " " << id << " at " << start;
+    EXPECT_EQ(threads, before.threads) << "threads started since:" << leftover.str();
+    EXPECT_EQ(Settled(GdiObjectCount), before.gdi);
 }
 
 // The frame stays hidden unless asked: under Wine without a window manager, destroying a frame

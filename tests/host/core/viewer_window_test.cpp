@@ -173,25 +173,15 @@ TEST(ViewerWindow, ClearAndDestroyEndThePlayerAndCyclesLeakNothing) {
     const DWORD cleared = pane.State()->pid;
     EXPECT_EQ(pane.Clear(), 0);
     EXPECT_FALSE(ProcessExists(cleared));
-    // The plug-in's workers and watches may still be ending with their own handles and threads:
-    // counts are read once they hold still for 100 ms.
-    const auto settled = [](DWORD (*count)()) {
-        DWORD now = count();
-        for (int i = 0; i < 50; ++i) {
-            Sleep(100);
-            if (const DWORD again = std::exchange(now, count()); again == now) break;
-        }
-        return now;
-    };
-    const DWORD handles = settled(OpenHandleCount), threads = settled(ThreadCount), gdi = settled(GdiObjectCount);
+    const ThreadsAndHandles before;
     {
         // Each count sees one object come and go.
         const UniqueHandle probe(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        ASSERT_EQ(OpenHandleCount(), handles + 1);
+        ASSERT_EQ(OpenHandleCount(), before.handles + 1);
         const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
-        ASSERT_EQ(GdiObjectCount(), gdi + 1);
+        ASSERT_EQ(GdiObjectCount(), before.gdi + 1);
         DeleteObject(brush);
-        std::thread([&] { EXPECT_EQ(ThreadCount(), threads + 1); }).join();
+        std::thread([&] { EXPECT_EQ(ThreadCount(), before.threads + 1); }).join();
     }
     int shown = 0;
     for (int i = 0; i < kCycles; ++i) {
@@ -202,9 +192,7 @@ TEST(ViewerWindow, ClearAndDestroyEndThePlayerAndCyclesLeakNothing) {
         pane.Clear();
     }
     EXPECT_EQ(shown, kCycles);
-    EXPECT_EQ(settled(OpenHandleCount), handles);
-    EXPECT_EQ(settled(ThreadCount), threads);
-    EXPECT_EQ(settled(GdiObjectCount), gdi);
+    ExpectBackTo(before);
     EXPECT_EQ(RunningPlayers(), 0);
 
     ASSERT_EQ(pane.Load(L"C:\\v\\last.mkv"), 1);
