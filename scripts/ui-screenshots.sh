@@ -9,14 +9,30 @@
 # the window frames and captions, which no window manager does under Xvfb. Given the file named
 # by TESSORAVIN_SCREENSHOT_READY, the test writes the window's rectangle into it as a crop
 # geometry once the window has painted, and keeps the window up for a few seconds while
-# ImageMagick's import takes the picture. Needs xvfb-run, wine and imagemagick, and a build
-# with the tests (target host_plugin_tests).
+# ImageMagick's import takes the picture. Needs xvfb-run and wine (make test installs them) and
+# a build with the tests (target host_plugin_tests); installs, when they are missing, what only the
+# pictures need: Wine's own fonts (fonts-wine; without its Marlett font Wine draws the caption's
+# close button as an "r", and without Tahoma the dialogs' font is another) and ImageMagick. The
+# pictures have a Wine prefix of their own (BUILD_DIR/wineprefix-pictures), with those fonts in
+# its Fonts folder, so that the tests' prefix keeps the fonts the tests ran with.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 out=$(realpath -m "${2:-$(dirname "$0")/../docs}")
+missing=()
+[ -e /usr/share/wine/fonts/marlett.ttf ] || missing+=(fonts-wine)
+command -v import >/dev/null || missing+=(imagemagick)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing ${missing[*]}"
+  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
 . "$(dirname "$0")/wine-env.sh"
 wine_enter_xvfb "$0" "$build" "$out"
+export TESSORAVIN_WINEPREFIX=$build/wineprefix-pictures
 wine_prepare "$build"
+# Debian 12's Wine 8 does not find fonts-wine's fonts where the package puts them: it looks for
+# them below its data folder as "/../fonts", a name it cannot open. In the prefix's own Fonts
+# folder it finds them.
+cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 mkdir -p "$out"
 # In the prefix's own C: drive, so that every path the dialogs show reads as a Windows user's would.
 opus="$WINEPREFIX/drive_c/Program Files/GPSoftware/Directory Opus"

@@ -9,8 +9,9 @@
 # machine's own Wine where that world is left out because this Wine is 9 or later. The clip is
 # made here with the ffmpeg.exe that scripts/build-mpv.sh builds. The case
 # RealPlayerPicture.Mpv040WithItsDefaultVideoOutput, given TESSORAVIN_SCREENSHOT_CLIP and _BMP,
-# puts a file list beside its pane, plays the clip after its first load and writes what the
-# screen shows of the window as a BMP, and ImageMagick makes the PNG. Needs what `make test` has
+# puts a file list beside its pane, plays the clip after its first load until mpv is 3 s into it,
+# gives the file list the focus (its selection shows) and writes what the screen shows of the
+# window as a BMP, and ImageMagick makes the PNG. Needs what `make test` has
 # made (the build, the real mpv, the root) and imagemagick.
 set -euo pipefail
 build=$(cd "$1" && pwd)

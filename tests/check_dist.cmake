@@ -1,6 +1,8 @@
 # Builds the release zip and opens it as a user would: exactly the four files, the DLL byte for
-# byte the one that was built, and every checksum in SHA256SUMS right.
-#   cmake -DBUILD=<build dir> -DDLL=... -DZIP=... -P check_dist.cmake
+# byte the one that was built, README.txt byte for byte README.md's user guide as it stands, with
+# no Markdown left in it, and every checksum in SHA256SUMS right.
+#   cmake -DBUILD=<build dir> -DDLL=... -DZIP=... -DPYTHON=... -DMAKER=readme_text.py
+#         "-DSOURCES=README.md;README.txt.in" -DVERSION=... -P check_dist.cmake
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD} --target dist RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "the dist target failed")
@@ -25,6 +27,26 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${DLL} ${out}/Tessorav
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "the zipped Tessoravin.dll differs from the built one")
 endif()
+
+# One source: the zip's README.txt is what README.md's user guide makes now. A zip whose text
+# was made from an older README, or from anything else, fails here.
+execute_process(COMMAND ${PYTHON} ${MAKER} ${SOURCES} ${VERSION} ${BUILD}/dist/README.expected.txt RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readme_text.py cannot make README.txt from README.md")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${out}/README.txt ${BUILD}/dist/README.expected.txt
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the zipped README.txt differs from README.md's user guide: run make dist")
+endif()
+file(READ ${out}/README.txt readme)
+foreach(markdown "`" "](" "**" "<!--" "|")
+  string(FIND "${readme}" "${markdown}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "README.txt holds Markdown (${markdown})")
+  endif()
+endforeach()
+file(REMOVE ${BUILD}/dist/README.expected.txt)
 
 file(STRINGS ${out}/SHA256SUMS lines)
 set(checked "")

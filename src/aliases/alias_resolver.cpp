@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
 #include <vector>
 
 #include "aliases/alias_internal.h"
+#include "common/exclusive_lock.h"
 #include "common/handle.h"
 #include "common/text.h"
 #include "host/host.h"
@@ -19,8 +19,9 @@ constexpr wchar_t kAliasLoadTag[] = L"[AliasResolver::Load] AliasResolver: ";
 // host thread that holds the host's own lock may be waiting on us meanwhile. So no thread ever
 // waits for another's read either: each one that finds no table reads the file itself, and the
 // first to finish installs its table. Once aliasesLoaded is set the table never changes, so
-// readers take no lock.
-std::mutex aliasInstallLock;
+// readers take no lock. An SRW lock, not std::mutex: winpthreads' mutex leaves a thread and a
+// handle behind under Wine 10.
+SRWLOCK aliasInstallLock = SRWLOCK_INIT;
 AliasTable aliasTable;  // written once, under aliasInstallLock, before aliasesLoaded
 std::atomic<bool> aliasesLoaded{false};
 
@@ -81,7 +82,7 @@ uint32_t Load() {
         const bool read = ReadAliasFile(table);
         bool installed = false;
         {
-            const std::lock_guard guard(aliasInstallLock);
+            const ExclusiveLock guard(aliasInstallLock);
             if (!aliasesLoaded.load(std::memory_order_relaxed)) {
                 aliasTable = std::move(table);
                 aliasesLoaded.store(true, std::memory_order_release);  // never retried, whatever the outcome

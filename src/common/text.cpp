@@ -23,13 +23,13 @@ std::wstring Trim(std::wstring_view text) {
     return std::wstring(text.substr(begin, end - begin));
 }
 
-void CopyToHostBuffer(wchar_t* buffer, unsigned capacity, std::wstring_view text) {
+void CopyToHostBuffer(wchar_t* buffer, unsigned capacity, std::wstring_view text, HostBufferTail tail) {
     if (!buffer || capacity == 0) return;
     const size_t limit = capacity - 1;
     const size_t n = std::min(text.size(), limit);
     std::copy_n(text.data(), n, buffer);
-    std::fill(buffer + n, buffer + limit, L'\0');
-    buffer[limit] = L'\0';
+    buffer[n] = L'\0';
+    if (tail == HostBufferTail::ZeroFilled) std::fill(buffer + n, buffer + capacity, L'\0');
 }
 
 std::wstring FromFixedBuffer(const wchar_t* buffer, size_t capacity) {

@@ -9,9 +9,14 @@ std::wstring ToLower(std::wstring_view text);
 // Strips blanks, tabs, CR and LF (and nothing else) from both ends.
 std::wstring Trim(std::wstring_view text);
 
-// Copies at most capacity - 1 units into a host buffer, zero-fills the rest of that span
-// and terminates at capacity - 1. Does nothing for a null buffer or a zero capacity.
-void CopyToHostBuffer(wchar_t* buffer, unsigned capacity, std::wstring_view text);
+// What a host buffer holds past the copied text's terminator: zeros up to capacity - 1, as the
+// plug-in information record's text slots are filled, or what the host left there, as the file's
+// type description is formatted.
+enum class HostBufferTail { ZeroFilled, Untouched };
+
+// Copies at most capacity - 1 units into a host buffer and terminates the text, so that a text
+// cut at the capacity ends at capacity - 1. Does nothing for a null buffer or a zero capacity.
+void CopyToHostBuffer(wchar_t* buffer, unsigned capacity, std::wstring_view text, HostBufferTail tail);
 
 // Takes a fixed buffer's text up to its first NUL, never reading past the buffer.
 std::wstring FromFixedBuffer(const wchar_t* buffer, size_t capacity);

@@ -54,8 +54,8 @@ Result Firewall(Result onError, Body&& body) noexcept {
 INIT_ONCE viewerClassRegistration = INIT_ONCE_STATIC_INIT;
 
 BOOL CALLBACK RegisterViewerClassOnce(PINIT_ONCE, PVOID, PVOID*) {
-    if (!RegisterViewerClass(moduleInstance))
-        LogPrintf(L"%s  RegisterClassExW FAILED, err=%lu", kCreateViewerTag, GetLastError());
+    // Not logged: a failed registration shows as the null window of the "created hwnd" line.
+    RegisterViewerClass(moduleInstance);
     return TRUE;  // done even when it failed: a failed registration is not retried
 }
 
@@ -79,10 +79,10 @@ __declspec(dllexport) BOOL DVP_IdentifyW(ViewerPluginInfo* info) {
         info->version = kPluginInfoVersion;
         info->kind = kPluginInfoKind;
         info->id = kTessoravinGuid;
-        CopyToHostBuffer(info->handleExts, info->handleExtsCapacity, exts);
-        CopyToHostBuffer(info->name, info->nameCapacity, kPluginName);
-        CopyToHostBuffer(info->description, info->descriptionCapacity, kPluginDescription);
-        CopyToHostBuffer(info->notice, info->noticeCapacity, kPluginNotice);
+        CopyToHostBuffer(info->handleExts, info->handleExtsCapacity, exts, HostBufferTail::ZeroFilled);
+        CopyToHostBuffer(info->name, info->nameCapacity, kPluginName, HostBufferTail::ZeroFilled);
+        CopyToHostBuffer(info->description, info->descriptionCapacity, kPluginDescription, HostBufferTail::ZeroFilled);
+        CopyToHostBuffer(info->notice, info->noticeCapacity, kPluginNotice, HostBufferTail::ZeroFilled);
         if (info->further && info->furtherCapacity) info->further[0] = L'\0';
         info->smallIcon = LoadPluginIcon(16);
         info->largeIcon = LoadPluginIcon(32);
@@ -110,7 +110,8 @@ __declspec(dllexport) BOOL DVP_IdentifyFileW(HWND, const wchar_t* path, ViewerFi
         info->flags = kFileInfoFlags;
         info->kind = kFileInfoKind;
         info->bitsPerPixel = kFileInfoBits;
-        CopyToHostBuffer(info->typeDescription, info->typeDescriptionCapacity, FileTypeDescription(path));
+        CopyToHostBuffer(info->typeDescription, info->typeDescriptionCapacity, FileTypeDescription(path),
+                         HostBufferTail::Untouched);
         LogPrintf(L"%sDVP_IdentifyFileW return TRUE", kIdentifyFileTag);
         return TRUE;
     });

@@ -36,11 +36,11 @@ struct ConfigDialogState {
 
 constexpr DWORD kListExStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
 
-struct ColumnSpec {
+struct ColumnLayout {
     const wchar_t* title;
     int width;
 };
-constexpr ColumnSpec kColumns[] = {{L"Group", 80}, {L"Extensions", 180}, {L"mpv.exe Path", 320}};
+constexpr ColumnLayout kColumns[] = {{L"Group", 80}, {L"Extensions", 180}, {L"mpv.exe Path", 320}};
 
 HWND MappingList(HWND dialog) { return GetDlgItem(dialog, IDC_MAPPING_LIST); }
 

@@ -28,10 +28,10 @@ UniqueHandle CreateKillOnCloseJob(HANDLE process) {
     }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = kPlayerJobLimits;
+    // Neither result is looked at: KillChild also ends a process that is not in the job, so a
+    // failed assignment is survivable.
     SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-    // KillChild also ends a process that is not in the job, so a failed assignment is survivable.
-    if (!AssignProcessToJobObject(job.Get(), process))
-        LogPrintf(L"%s  AssignProcessToJobObject FAILED, err=%lu", kLaunchTag, GetLastError());
+    AssignProcessToJobObject(job.Get(), process);
     return job;
 }
 

@@ -29,11 +29,12 @@ using testsupport::WithDialog;
 
 inline constexpr wchar_t kEditorCaption[] = L"Edit Mapping";
 inline constexpr wchar_t kBoxCaption[] = L"Tessoravin";
-// Where Directory Opus keeps a user's configuration, as its dialogs show it.
+// Where Directory Opus keeps a user's configuration, in the user's own profile, as its dialogs
+// show it (and the README's pictures of them).
 inline constexpr wchar_t kConfigFolder[] =
-    L"C:\\Users\\Public\\AppData\\Roaming\\GPSoftware\\Directory Opus\\ConfigFiles";
+    L"C:\\Users\\Anna\\AppData\\Roaming\\GPSoftware\\Directory Opus\\ConfigFiles";
 inline constexpr wchar_t kConfigPath[] =
-    L"C:\\Users\\Public\\AppData\\Roaming\\GPSoftware\\Directory Opus\\ConfigFiles\\Tessoravin.oxc";
+    L"C:\\Users\\Anna\\AppData\\Roaming\\GPSoftware\\Directory Opus\\ConfigFiles\\Tessoravin.oxc";
 inline constexpr wchar_t kDefaultPlayer[] = L"/home\\viewers\\mpv\\mpv.exe";
 
 struct Row {

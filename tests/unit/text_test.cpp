@@ -35,20 +35,28 @@ TEST(Text, ToLowerChangesOnlyAsciiLetters) {
 TEST(Text, CopyToHostBufferCutsAtCapacityAndTerminates) {
     wchar_t buffer[8];
     std::fill(std::begin(buffer), std::end(buffer), L'#');
-    CopyToHostBuffer(buffer, 5, L"Tessoravin");
+    CopyToHostBuffer(buffer, 5, L"Tessoravin", HostBufferTail::ZeroFilled);
     EXPECT_EQ(std::wstring(buffer), L"Tess");
     EXPECT_EQ(buffer[5], L'#');  // nothing past the capacity
 
     std::fill(std::begin(buffer), std::end(buffer), L'#');
-    CopyToHostBuffer(buffer, 6, L"ab");
+    CopyToHostBuffer(buffer, 6, L"ab", HostBufferTail::ZeroFilled);
     EXPECT_EQ(std::wstring(buffer), L"ab");
     for (int i = 2; i < 6; ++i) EXPECT_EQ(buffer[i], L'\0') << i;
     EXPECT_EQ(buffer[6], L'#');
 
+    // The type description: the text and its terminator, and nothing after them.
     std::fill(std::begin(buffer), std::end(buffer), L'#');
-    CopyToHostBuffer(buffer, 0, L"ab");
+    CopyToHostBuffer(buffer, 6, L"ab", HostBufferTail::Untouched);
+    EXPECT_EQ(std::wstring(buffer), L"ab");
+    for (int i = 3; i < 8; ++i) EXPECT_EQ(buffer[i], L'#') << i;
+    CopyToHostBuffer(buffer, 5, L"Tessoravin", HostBufferTail::Untouched);
+    EXPECT_EQ(std::wstring(buffer), L"Tess");
+
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    CopyToHostBuffer(buffer, 0, L"ab", HostBufferTail::ZeroFilled);
     EXPECT_EQ(buffer[0], L'#');
-    CopyToHostBuffer(nullptr, 4, L"ab");  // must not crash
+    CopyToHostBuffer(nullptr, 4, L"ab", HostBufferTail::ZeroFilled);  // must not crash
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 #include <thread>
 
 #include "fake_host.h"
@@ -189,6 +190,8 @@ TEST_F(IdentifyTest, FilesAreHandledByExtensionWithoutCase) {
         EXPECT_EQ(At<uint32_t>(record.bytes, 8), 3u);
         EXPECT_EQ(At<uint32_t>(record.bytes, 20), 32u);
         EXPECT_EQ(record.description.Text(), c.description);
+        // Formatted as snprintf does: nothing past the terminator is written.
+        EXPECT_TRUE(record.description.UntouchedFrom(wcslen(c.description) + 1)) << WideToUtf8(c.path);
         for (size_t i = 0; i < record.bytes.size(); ++i) {
             if (InRanges(i, {{0, 12}, {20, 36}})) continue;
             EXPECT_EQ(record.bytes[i], kCanary) << WideToUtf8(c.path) << " byte " << i;

@@ -23,6 +23,7 @@
 #include <d3dcompiler.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <functional>
 #include <iostream>
 #include <iterator>
@@ -263,7 +264,7 @@ std::wstring ScreenshotClip() {
 
 // A plain file list in the left part of the window, as a lister shows one beside its viewer pane.
 constexpr int kFileListWidth = 300;
-void AddFileList(HWND window, int width, int height) {
+HWND AddFileList(HWND window, int width, int height) {
     const HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 0,
                                       0, width, height, window, nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -294,6 +295,7 @@ void AddFileList(HWND window, int width, int height) {
     LVITEMW selected = {};
     selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(list, LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&selected));
+    return list;
 }
 
 class PlayerPane {
@@ -311,7 +313,7 @@ public:
             // The viewer stays where the picture entries read the screen; the list goes left of it.
             SetWindowPos(pane_, nullptr, kScreenReadingOrigin.x - list, kScreenReadingOrigin.y, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            AddFileList(pane_, list, 360);
+            fileList_ = AddFileList(pane_, list, 360);
         }
         const RECT area = {list, 0, list + 640, 360};
         viewer = dll_.CreateViewer ? dll_.CreateViewer(pane_, &area, 0) : nullptr;
@@ -367,12 +369,18 @@ public:
     }
     // mpv's own log of this pane's player (each new player starts it anew).
     std::wstring MpvLog() const { return folder_ + L"\\mpv.log"; }
-    // For scripts/viewer-screenshot.sh.
-    // It plays the clip it is given (a moving test pattern) for a moment first.
+    // For scripts/viewer-screenshot.sh: plays the clip it is given (a moving test pattern) until mpv
+    // is a few seconds into it, so that the pattern's counter has moved, by mpv's own clock: its
+    // first frame may take seconds under Wine. Asked every 100 ms, as the settle asks. The file list
+    // then has the focus, so that its selection shows as a lister's does beside its viewer.
     void HoldForScreenshot() const {
         if (!pictures || ScreenshotClip().empty()) return;
         EXPECT_EQ(Load(ScreenshotClip()), 1);
-        WaitUntil([] { return false; }, 2s);
+        for (const auto end = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < end;
+             WaitUntil([] { return false; }, 100ms)) {
+            if (std::wcstod(MpvProperty(viewer, "time-pos").c_str(), nullptr) >= 3) break;
+        }
+        SetFocus(fileList_);
         HoldForScreenshotIfAsked(pane_);
     }
 
@@ -384,6 +392,7 @@ private:
     std::wstring folder_;
     PluginDll dll_;
     HWND pane_ = nullptr;
+    HWND fileList_ = nullptr;  // only for scripts/viewer-screenshot.sh
 };
 
 // Sets an environment variable (NAME=value) for as long as it lives.
