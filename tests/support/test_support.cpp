@@ -299,22 +299,49 @@ void TerminateChildProcesses(const std::wstring& exeName) {
     }
 }
 
-DWORD OpenHandleCount() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return count;
-    // Handle values are multiples of four and kept dense; a long run of free values ends the table.
+namespace {
+// Handle values are multiples of four and kept dense; a long run of free values ends the table.
+template <typename Visit>
+void ForEachHandle(Visit visit) {
     constexpr int kFreeRunEnd = 1024;
     int freeRun = 0;
     for (ULONG_PTR value = 4; freeRun < kFreeRunEnd; value += 4) {
         DWORD flags = 0;
         if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
-            ++count;
+            visit(reinterpret_cast<HANDLE>(value));
             freeRun = 0;
         } else {
             ++freeRun;
         }
     }
+}
+}  // namespace
+
+DWORD OpenHandleCount() {
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return count;
+    ForEachHandle([&](HANDLE) { ++count; });
     return count;
+}
+
+std::map<HANDLE, std::string> HandleTypes() {
+    // ObjectTypeInformation: a UNICODE_STRING with the type's name, then more the caller ignores.
+    using QueryObject = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    std::map<HANDLE, std::string> types;
+    ForEachHandle([&](HANDLE handle) {
+        alignas(8) unsigned char info[1024] = {};
+        struct Name {
+            USHORT length, maximum;
+            const wchar_t* text;
+        };
+        const auto* name = reinterpret_cast<const Name*>(info);
+        types[handle] = query && query(handle, 2, info, sizeof(info), nullptr) >= 0 && name->text
+                            ? WideToUtf8(std::wstring(name->text, name->length / sizeof(wchar_t)))
+                            : "?";
+    });
+    return types;
 }
 
 DWORD ThreadCount() {

@@ -96,6 +96,8 @@ DWORD OpenHandleCount();
 // with its clip region, and adds one as the windows it repaints come and go.
 DWORD ThreadCount();
 DWORD GdiObjectCount();
+// This process's open handles, each with its object's type ("Event", "File", ...).
+std::map<HANDLE, std::string> HandleTypes();
 // This process's threads by id, each named by where it started ("module+0xoffset"), so that a
 // thread left over can be told from the test's own.
 std::map<DWORD, std::string> ThreadStarts();

@@ -85,19 +85,25 @@ struct ThreadsAndHandles {
         threads = Settled(ThreadCount);
         gdi = Settled(GdiObjectCount);
         starts = ThreadStarts();
+        types = HandleTypes();
     }
     DWORD handles = 0, threads = 0, gdi = 0;
     std::map<DWORD, std::string> starts;
+    std::map<HANDLE, std::string> types;
 };
 
-// The counts are back where they were; a leftover thread is named by where it started.
+// The counts are back where they were; a leftover thread is named by where it started, a leftover
+// handle by its type. Threads first: GoogleTest starts a thread of its own at a test's first
+// failure.
 inline void ExpectBackTo(const ThreadsAndHandles& before) {
-    EXPECT_EQ(Settled(OpenHandleCount), before.handles);
-    const DWORD threads = Settled(ThreadCount);
-    std::ostringstream leftover;
+    const DWORD threads = Settled(ThreadCount), handles = Settled(OpenHandleCount);
+    std::ostringstream started, opened;
     for (const auto& [id, start] : ThreadStarts())
-        if (!before.starts.contains(id)) leftover << " " << id << " at " << start;
-    EXPECT_EQ(threads, before.threads) << "threads started since:" << leftover.str();
+        if (!before.starts.contains(id)) started << " " << id << " at " << start;
+    for (const auto& [handle, type] : HandleTypes())
+        if (!before.types.contains(handle)) opened << " " << handle << " " << type;
+    EXPECT_EQ(threads, before.threads) << "threads started since:" << started.str();
+    EXPECT_EQ(handles, before.handles) << "handles opened since:" << opened.str();
     EXPECT_EQ(Settled(GdiObjectCount), before.gdi);
 }
 
