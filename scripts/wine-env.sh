@@ -22,6 +22,7 @@ wine_prepare() {
   export WINEARCH=win64
   # No Mono or Gecko installer prompts during the prefix set-up.
   export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+  wine_runtime_dir
   # A prefix first booted without a display cannot create windows later, so it is
   # initialised here, inside the Xvfb session.
   if [ ! -f "$WINEPREFIX/.tessoravin-ready-2" ]; then
@@ -57,6 +58,18 @@ wine_prepare() {
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
   [ -z "$dxvk_placed" ] || wine_warm_direct3d11 "$1"
+}
+
+# Debian 13's Wine 10 aborts at its first start ("free(): invalid pointer") when TMPDIR is set and
+# /run/user/UID does not exist, as in a container or a debootstrap root. It is made here (mode 700,
+# as the login manager makes it) where missing; where it cannot be (not root), Wine goes without
+# TMPDIR.
+wine_runtime_dir() {
+  local dir
+  dir=/run/user/$(id -u)
+  if [ -n "${TMPDIR:-}" ] && [ ! -d "$dir" ] && ! mkdir -p -m 700 "$dir" 2>/dev/null; then
+    unset TMPDIR
+  fi
 }
 
 # DXVK's DLLs, where the machine has Debian's dxvk-wine64 (the Wine 10 world's root), placed in the
