@@ -51,6 +51,8 @@ wine_prepare() {
   # Wine's own sets d3d11 and dxgi back to builtin (tests/CMakeLists.txt).
   if [ -L "$WINEPREFIX/drive_c/windows/system32/d3d11.dll" ]; then
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;d3d11,dxgi=n,b"
+    # DXVK's own log lines would fill a failed test's output, and its log files the test folders.
+    export DXVK_LOG_LEVEL=none DXVK_LOG_PATH=none
   fi
   # A persistent wineserver, warmed up once: programs start in tens of milliseconds and
   # Wine's own services never inherit the caller's pipes (ctest would wait on them forever).
