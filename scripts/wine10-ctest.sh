@@ -22,8 +22,12 @@ root=$build/wine10-root
 stamp=$root/.tessoravin-root
 log=$build/wine10-root.log
 # The packages the root's tests use: Wine and Xvfb for the test programs, cmake for ctest and the
-# cmake -P checks, the mingw-w64 binutils for the module check's objdump.
-root_packages=(wine wine64 xvfb xauth cmake binutils-mingw-w64-x86-64)
+# cmake -P checks, the mingw-w64 binutils for the module check's objdump. DXVK, on Mesa's software
+# Vulkan (lavapipe), gives mpv the Direct3D 11 a Windows machine's GPU gives it
+# (scripts/wine-env.sh places it in the prefix); Wine 10 draws a child window's Vulkan output off
+# screen and shows it through XComposite, which libwine only recommends.
+root_packages=(wine wine64 xvfb xauth cmake binutils-mingw-w64-x86-64 dxvk-wine64
+               mesa-vulkan-drivers libxcomposite1)
 
 not_run() {
   echo "Wine 10 world: $1"
