@@ -4,6 +4,7 @@
 // "audio" (mp3). The player records its command line and what it reads from its pipe.
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/handle.h"
 #include "config/config_internal.h"
 #include "config/plugin_config.h"
 #include "fake_host.h"
@@ -75,6 +77,31 @@ inline DWORD Settled(DWORD (*count)()) {
     }
     return now;
 }
+
+// A second host thread for a test, made with CreateThread rather than std::thread: winpthreads
+// takes one process-wide mutex as each of its threads starts and ends, and makes that mutex's wait
+// event the first time two threads meet there, for good, which a count of handles would take for
+// a leak of the plug-in's. Joined at the latest when it goes.
+class HostThread {
+public:
+    explicit HostThread(std::function<void()> body)
+        : body_(std::move(body)), thread_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
+    ~HostThread() { Join(); }
+    HostThread(const HostThread&) = delete;
+    HostThread& operator=(const HostThread&) = delete;
+    void Join() {
+        if (thread_) WaitForSingleObject(thread_.Get(), INFINITE);
+        thread_.Close();
+    }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        static_cast<HostThread*>(self)->body_();
+        return 0;
+    }
+    std::function<void()> body_;
+    UniqueHandle thread_;
+};
 
 // The handles, threads and GDI objects the test can count, taken once what the system makes once
 // has been made: after a first player, and after a thread of the test's own has come and gone.

@@ -15,7 +15,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "common/handle.h"
 #include "viewer/player_protocol.h"
@@ -215,7 +214,7 @@ private:
         const HWND viewer = pane_.viewer;
         LRESULT inner = 0;
         bool signalKept = true;
-        std::thread other([&] {
+        HostThread other([&] {
             Sleep(static_cast<DWORD>(after));
             switch (sent) {
                 case Sent::HostResize:
@@ -246,7 +245,7 @@ private:
         });
         LRESULT outer = 0;
         Bounded(2 * kStartBoundMs, "the load and the message inside it", [&] { outer = pane_.Load(file.c_str()); });
-        other.join();
+        other.Join();
         if (!signalKept)
             Fail(std::string("an event made right after the ") + names[static_cast<int>(sent)] +
                  " lost its signal: the load waited on the handle the message had closed");

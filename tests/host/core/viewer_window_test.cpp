@@ -181,7 +181,7 @@ TEST(ViewerWindow, ClearAndDestroyEndThePlayerAndCyclesLeakNothing) {
         const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
         ASSERT_EQ(GdiObjectCount(), before.gdi + 1);
         DeleteObject(brush);
-        std::thread([&] { EXPECT_EQ(ThreadCount(), before.threads + 1); }).join();
+        HostThread([&] { EXPECT_EQ(ThreadCount(), before.threads + 1); }).Join();
     }
     int shown = 0;
     for (int i = 0; i < kCycles; ++i) {
