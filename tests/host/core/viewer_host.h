@@ -8,7 +8,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -107,7 +106,7 @@ private:
 // has been made: after a first player, and after a thread of the test's own has come and gone.
 struct ThreadsAndHandles {
     ThreadsAndHandles() {
-        std::thread([] {}).join();
+        HostThread([] {}).Join();
         handles = Settled(OpenHandleCount);
         threads = Settled(ThreadCount);
         gdi = Settled(GdiObjectCount);
