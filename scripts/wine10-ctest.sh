@@ -162,12 +162,14 @@ mount_in "$root$build" --bind "$build"
 # take them for another cmake's and regenerate them. It checks the build machine's product, which
 # the first world has checked; the root has no make, so even run by hand it changes nothing.
 set +e
+# Without the lock's descriptor (9>&-): the persistent wineserver and Wine's services would hold it
+# after a run that was killed, and every later run would wait on it for good.
 chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   TESSORAVIN_WINEPREFIX="$build/wineprefix-wine10" \
   ${TESSORAVIN_SCREENSHOT_BMP:+TESSORAVIN_SCREENSHOT_BMP="$TESSORAVIN_SCREENSHOT_BMP"} \
   ${TESSORAVIN_SCREENSHOT_CLIP:+TESSORAVIN_SCREENSHOT_CLIP="$TESSORAVIN_SCREENSHOT_CLIP"} \
-  "$source_dir/scripts/wine-ctest.sh" "$build" -E '^dist\.' "$@"
+  "$source_dir/scripts/wine-ctest.sh" "$build" -E '^dist\.' "$@" 9>&-
 rc=$?
 set -e
 exit $rc
